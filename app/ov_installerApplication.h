@@ -1,0 +1,39 @@
+#pragma once
+
+#include <juce_gui_basics/juce_gui_basics.h>
+
+//==============================================================================
+/** The installer application: one square, resizable window holding the main screen.
+    Every start runs its own independent installer. */
+class ov_installerApplication : public juce::JUCEApplication
+{
+public:
+    ov_installerApplication() = default;
+    ~ov_installerApplication() override;
+
+    const juce::String getApplicationName() override;
+    const juce::String getApplicationVersion() override;
+    bool moreThanOneInstanceAllowed() override;
+
+    void initialise (const juce::String& commandLine) override;
+    void shutdown() override;
+
+    void anotherInstanceStarted (const juce::String& commandLine) override;
+    void systemRequestedQuit() override;
+
+    //==============================================================================
+    class MainWindow : public juce::DocumentWindow
+    {
+    public:
+        explicit MainWindow (const juce::String& name);
+
+        void closeButtonPressed() override;
+        void resized() override;
+
+    private:
+        JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (MainWindow)
+    };
+
+private:
+    std::unique_ptr<MainWindow> mainWindow;
+};

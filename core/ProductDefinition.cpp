@@ -1,0 +1,49 @@
+#include "core/ProductDefinition.h"
+
+const juce::StringArray extrasNames      { "EULA", "MANUAL", "WEBSITE", "SUPPORT", "CHANGES" };
+const juce::StringArray formatNames      { "VST3", "CLAP", "AAX", "AudioUnit V2", "AudioUnit V3" };
+const juce::StringArray formatExtensions { ".vst3", ".clap", ".aaxplugin" };
+
+const juce::String eulaText (juce::CharPointer_ASCII (
+   #include "EulaText.inc"
+));
+
+namespace ProductDefinition
+{
+    juce::String defaultInstallFolderChild (int formatIndex)
+    {
+        switch (formatIndex)
+        {
+            case vst3:  return "VST3";
+            case clap:  return "CLAP";
+            case aax:   return "Avid/Audio/Plug-Ins";
+            default:    break;
+        }
+
+        jassertfalse;
+        return {};
+    }
+
+    juce::String displayProductName (const juce::String& rawName)
+    {
+        return rawName.replaceFirstOccurrenceOf ("_", " ");
+    }
+
+    juce::File bundleFor (const juce::File& installFolder, const juce::String& productName, int formatIndex)
+    {
+        return installFolder.getChildFile (productName + formatExtensions[formatIndex]);
+    }
+
+    juce::File versionFileFor (const juce::File& bundle, const juce::String& productName, int formatIndex)
+    {
+        const auto moduleName = productName + formatExtensions[formatIndex];
+
+        switch (formatIndex)
+        {
+            case vst3:  return bundle.getChildFile ("Contents/x86_64-win/" + moduleName);
+            case aax:   return bundle.getChildFile ("Contents/x64/" + moduleName);
+            case clap:
+            default:    return bundle;
+        }
+    }
+}

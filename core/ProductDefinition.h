@@ -1,0 +1,60 @@
+#pragma once
+
+#include <juce_core/juce_core.h>
+
+//==============================================================================
+/** Everything about the one product this installer carries, fixed when it is built.
+
+    The three name lists double as the component names by which the buttons are told
+    apart, so their texts and the literals compared in the commands must stay identical.
+*/
+namespace ProductDefinition
+{
+    constexpr int numFormats = 3;
+    constexpr int numExtras  = 5;
+
+    enum FormatIndex
+    {
+        vst3 = 0,
+        clap = 1,
+        aax  = 2
+    };
+
+    inline constexpr const char* applicationName  = "ov_installer";
+    inline constexpr const char* installerVersion = "1.2.0";
+    inline constexpr const char* makerName        = "Orvanta";
+
+    inline constexpr const char* rawProductName   = "Kelvara 2";
+    inline constexpr const char* productVersion   = "2.4.3";
+    inline constexpr const char* platformSuffix   = " for Windows";
+
+    inline constexpr const char* productPageAddress = "https://www.orvanta-audio.example/products/kelvara-2";
+    inline constexpr const char* manualAddress      = "https://docs.orvanta-audio.example/manuals/Kelvara_2_Manual.pdf";
+
+    /** The Windows folder under which every format's default install folder lies. */
+    inline constexpr const char* commonFilesPath = "C:/Program Files/Common Files";
+
+    /** The maker's folder inside the machine-wide application-data folder. */
+    inline constexpr const char* settingsFolderName = "Orvanta";
+
+    /** The default install folder of each format, relative to the common files folder. */
+    juce::String defaultInstallFolderChild (int formatIndex);
+
+    /** The name shown everywhere: its first underscore, if any, becomes a space. */
+    juce::String displayProductName (const juce::String& rawName);
+
+    /** The item in an install folder that holds one format of the product. */
+    juce::File bundleFor (const juce::File& installFolder, const juce::String& productName, int formatIndex);
+
+    /** The module whose version resource tells the installed version: the CLAP bundle is
+        itself the module, the others keep it inside their Contents folder. */
+    juce::File versionFileFor (const juce::File& bundle, const juce::String& productName, int formatIndex);
+}
+
+//==============================================================================
+extern const juce::StringArray extrasNames;       // "EULA", "MANUAL", "WEBSITE", "SUPPORT", "CHANGES"
+extern const juce::StringArray formatNames;       // "VST3", "CLAP", "AAX" and two formats not offered
+extern const juce::StringArray formatExtensions;  // ".vst3", ".clap", ".aaxplugin"
+
+/** The licence agreement shown by the licence panel. */
+extern const juce::String eulaText;

@@ -1,0 +1,145 @@
+#include "TestSupport.h"
+#include "core/InstallPathSettings.h"
+#include "core/WindowsLocations.h"
+#include "core/ProductDefinition.h"
+
+namespace
+{
+    // The file every installer of the maker writes with the default folders.
+    const std::string defaultSettingsFile =
+        "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n"
+        "\r\n"
+        "<Plugin_Manager_Settings Important_Note:=\"These are the paths that all Orvanta installers "
+        "will use for their respective formats. Edit them to personal taste, but keep in mind that "
+        "some formats have specific homes. Use this feature at your own risk; follow the naming and "
+        "separator conventions exactly as you see them, or you could end up with unintended "
+        "consequences. If you delete this file, the next time you run the Plugin Manager for any OV "
+        "product, a new one with the default locations will be written.\"\r\n"
+        "                         CLAP_Path=\"C:\\Program Files\\Common Files\\CLAP\" "
+        "VST3_Path=\"C:\\Program Files\\Common Files\\VST3\"\r\n"
+        "                         AAX_Path=\"C:\\Program Files\\Common Files\\Avid\\Audio\\Plug-Ins\"/>\r\n";
+
+    class SettingsFile : public ::testing::Test
+    {
+    protected:
+        InstallPathSettings::Folders defaults() const
+        {
+            const auto base = WindowsLocations::commonFilesFolder();
+            return { base.getChildFile ("VST3"), base.getChildFile ("CLAP"), base.getChildFile ("Avid/Audio/Plug-Ins") };
+        }
+
+        juce::File settingsFile() const
+        {
+            return InstallPathSettings::settingsFileIn (prefix.makerFolder());
+        }
+
+        InstallPathSettings::Folders resolveFrom (const juce::String& content)
+        {
+            prefix.makerFolder().createDirectory();
+            settingsFile().replaceWithText (content);
+
+            auto folders = defaults();
+            InstallPathSettings::resolve (prefix.makerFolder(), folders);
+            return folders;
+        }
+
+        ScopedWinePrefix prefix;
+    };
+}
+
+TEST_F (SettingsFile, IsWrittenByteForByteWhenMissing)
+{
+    prefix.makerFolder().createDirectory();
+
+    auto folders = defaults();
+    InstallPathSettings::resolve (prefix.makerFolder(), folders);
+
+    EXPECT_EQ (defaultSettingsFile.size(), 761u);
+    EXPECT_EQ (readText (settingsFile()), defaultSettingsFile);
+    EXPECT_EQ (folders, defaults());
+
+    // The defaults are left for the engine to create when it unpacks.
+    EXPECT_FALSE (prefix.commonFiles().exists());
+}
+
+TEST_F (SettingsFile, IsNotWrittenWithoutTheMakersFolder)
+{
+    auto folders = defaults();
+    InstallPathSettings::resolve (prefix.makerFolder(), folders);
+
+    EXPECT_FALSE (prefix.makerFolder().exists());
+    EXPECT_EQ (folders, defaults());
+}
+
+TEST_F (SettingsFile, AFolderInTheFilesPlaceCountsAsMissing)
+{
+    settingsFile().createDirectory();
+
+    auto folders = defaults();
+    InstallPathSettings::resolve (prefix.makerFolder(), folders);
+
+    EXPECT_TRUE (settingsFile().isDirectory());
+    EXPECT_EQ (folders, defaults());
+}
+
+TEST_F (SettingsFile, PathsInEveryFormAreReadAndMissingFoldersCreated)
+{
+    const auto unixFolder = prefix.prefix().getChildFile ("elsewhere/aax");
+    const auto folders = resolveFrom ("<Other_Tag VST3_Path=\"C:\\Audio\\My VST3\" "
+                                      "CLAP_Path=\"c:/Audio/Clap Plugins/\" "
+                                      "AAX_Path=\"" + unixFolder.getFullPathName() + "\"/>");
+
+    EXPECT_EQ (folders[0], prefix.driveC().getChildFile ("Audio/My VST3"));
+    EXPECT_EQ (folders[1], prefix.driveC().getChildFile ("Audio/Clap Plugins"));
+    EXPECT_EQ (folders[2], unixFolder);
+
+    for (const auto& folder : folders)
+        EXPECT_TRUE (folder.isDirectory()) << folder.getFullPathName();
+}
+
+TEST_F (SettingsFile, AFileWithoutTheNoteIsReadAndNotRewritten)
+{
+    const juce::String content ("<Plugin_Manager_Settings VST3_Path=\"C:\\V\" CLAP_Path=\"C:\\C\" AAX_Path=\"C:\\A\"/>");
+    const auto folders = resolveFrom (content);
+
+    EXPECT_EQ (folders[0], prefix.driveC().getChildFile ("V"));
+    EXPECT_EQ (folders[1], prefix.driveC().getChildFile ("C"));
+    EXPECT_EQ (folders[2], prefix.driveC().getChildFile ("A"));
+    EXPECT_EQ (readText (settingsFile()), content.toStdString());
+}
+
+TEST_F (SettingsFile, AbsentOrEmptyPathsKeepTheDefault)
+{
+    const auto folders = resolveFrom ("<Plugin_Manager_Settings VST3_Path=\"\" AAX_Path=\"   \" CLAP_Path=\"C:\\C\"/>");
+
+    EXPECT_EQ (folders[0], defaults()[0]);
+    EXPECT_EQ (folders[1], prefix.driveC().getChildFile ("C"));
+    EXPECT_EQ (folders[2], defaults()[2]);
+
+    EXPECT_FALSE (defaults()[0].exists());
+}
+
+TEST_F (SettingsFile, MalformedXmlLeavesDefaultsAndTheFileAlone)
+{
+    const juce::String content ("<Plugin_Manager_Settings VST3_Path=\"C:\\V");
+    const auto folders = resolveFrom (content);
+
+    EXPECT_EQ (folders, defaults());
+    EXPECT_EQ (readText (settingsFile()), content.toStdString());
+    EXPECT_FALSE (prefix.driveC().getChildFile ("V").exists());
+}
+
+TEST_F (SettingsFile, WrittenFileReadsBackAsTheSameFolders)
+{
+    prefix.makerFolder().createDirectory();
+
+    auto custom = InstallPathSettings::Folders { prefix.driveC().getChildFile ("a & b/VST3"),
+                                                 prefix.prefix().getChildFile ("outside/clap \"x\""),
+                                                 prefix.commonFiles().getChildFile ("Avid/Audio/Plug-Ins") };
+    const auto written = custom;
+    InstallPathSettings::resolve (prefix.makerFolder(), custom);
+
+    auto readBack = defaults();
+    InstallPathSettings::resolve (prefix.makerFolder(), readBack);
+    EXPECT_EQ (readBack, written);
+}

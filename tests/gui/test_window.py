@@ -1,0 +1,169 @@
+"""The real installer in a real X server: its window, its settings file, resizing and closing."""
+import os
+import sys
+import tempfile
+import unittest
+
+sys.path.insert(0, os.path.dirname(__file__))
+from xsession import XSession, Installer, fresh_prefix, remove_prefix, pixel  # noqa: E402
+
+BINARY = None
+DATA = os.path.join(os.path.dirname(__file__), "..", "data")
+NEAR_BLACK = (0x11, 0x11, 0x11)
+
+
+def settings_path(prefix):
+    return os.path.join(prefix, "drive_c", "ProgramData", "Orvanta", "PluginManagerSettings.txt")
+
+
+def drive_c(prefix, *parts):
+    return os.path.join(prefix, "drive_c", *parts)
+
+
+def files_below(folder):
+    found = []
+    for base, dirs, files in os.walk(folder):
+        found.extend(os.path.relpath(os.path.join(base, name), folder) for name in dirs + files)
+    return sorted(found)
+
+
+class WindowTests(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        cls.session = XSession()
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.session.close()
+
+    def setUp(self):
+        self.prefixes = []
+        self.installers = []
+
+    def tearDown(self):
+        for installer in self.installers:
+            installer.kill()
+        for prefix in self.prefixes:
+            remove_prefix(prefix)
+
+    def start(self, prefix):
+        installer = Installer(self.session, BINARY, prefix)
+        self.installers.append(installer)
+        return installer
+
+    def prefix(self, with_maker_folder=True):
+        prefix = fresh_prefix(with_maker_folder)
+        self.prefixes.append(prefix)
+        return prefix
+
+    def test_first_run_opens_the_square_window_and_writes_the_settings_file(self):
+        prefix = self.prefix()
+        installer = self.start(prefix)
+
+        self.assertEqual(installer.title(), "ov_installer")
+        # The framework shows a small window for a moment while it assembles the real one.
+        self.session.wait_for(lambda: installer.geometry()[2:] == (600, 600), "600 by 600 pixels of content")
+        x, y, width, height = installer.geometry()
+
+        with open(os.path.join(DATA, "PluginManagerSettings.default.txt"), "rb") as expected:
+            expected_bytes = expected.read()
+        with open(settings_path(prefix), "rb") as written:
+            self.assertEqual(written.read(), expected_bytes)
+        self.assertEqual(len(expected_bytes), 761)
+
+        # The defaults are not created before anything is installed.
+        self.assertFalse(os.path.exists(drive_c(prefix, "Program Files")))
+
+        shot = os.path.join(tempfile.gettempdir(), "ov-window-%d.png" % os.getpid())
+        try:
+            installer.screenshot_when(shot, lambda path: pixel(path, x + width // 2, y + height // 2) == NEAR_BLACK,
+                                      "the window to be painted")
+            self.assertEqual(pixel(shot, x + 5, y + 5), NEAR_BLACK)
+            self.assertEqual(pixel(shot, x + 5, y + height - 5), NEAR_BLACK)
+        finally:
+            if os.path.exists(shot):
+                os.remove(shot)
+
+        # The window carries the installer's icon for the taskbar.
+        icon = self.session.run("xprop", "-id", installer.window, "_NET_WM_ICON", check=False).stdout
+        self.assertIn("Icon (", icon)
+
+        self.assertEqual(installer.close_with_window_manager(), 0)
+
+    def test_without_the_makers_folder_nothing_is_written(self):
+        prefix = self.prefix(with_maker_folder=False)
+        installer = self.start(prefix)
+
+        self.session.wait_for(lambda: installer.geometry()[2:] == (600, 600), "600 by 600 pixels of content")
+        self.assertEqual(files_below(drive_c(prefix)), ["ProgramData"])
+        self.assertEqual(installer.close_with_window_manager(), 0)
+
+    def test_settings_paths_name_the_folders_created_at_start(self):
+        prefix = self.prefix()
+        unix_folder = os.path.join(prefix, "unix", "aax plugins")
+        content = ('<Plugin_Manager_Settings VST3_Path="C:\\Audio\\VST3 Plugins" '
+                   'CLAP_Path="c:/Audio/CLAP" AAX_Path="%s"/>' % unix_folder)
+        with open(settings_path(prefix), "w") as f:
+            f.write(content)
+
+        installer = self.start(prefix)
+        self.assertTrue(os.path.isdir(drive_c(prefix, "Audio", "VST3 Plugins")))
+        self.assertTrue(os.path.isdir(drive_c(prefix, "Audio", "CLAP")))
+        self.assertTrue(os.path.isdir(unix_folder))
+        with open(settings_path(prefix)) as f:
+            self.assertEqual(f.read(), content)
+        self.assertEqual(installer.close_with_window_manager(), 0)
+
+    def test_unusable_settings_leave_everything_as_it_was(self):
+        # Malformed XML: read as nothing, left untouched.
+        prefix = self.prefix()
+        broken = '<Plugin_Manager_Settings VST3_Path="C:\\Never'
+        with open(settings_path(prefix), "w") as f:
+            f.write(broken)
+        installer = self.start(prefix)
+        with open(settings_path(prefix)) as f:
+            self.assertEqual(f.read(), broken)
+        self.assertEqual(files_below(drive_c(prefix)), ["ProgramData", "ProgramData/Orvanta",
+                                                        "ProgramData/Orvanta/PluginManagerSettings.txt"])
+        self.assertEqual(installer.close_with_window_manager(), 0)
+
+        # A folder in the file's place: the write fails quietly and the program runs on.
+        prefix = self.prefix()
+        os.makedirs(settings_path(prefix))
+        installer = self.start(prefix)
+        self.assertTrue(os.path.isdir(settings_path(prefix)))
+        self.assertEqual(os.listdir(settings_path(prefix)), [])
+        self.assertEqual(installer.close_with_window_manager(), 0)
+
+    def test_resizing_keeps_the_window_square(self):
+        installer = self.start(self.prefix())
+        self.session.wait_for(lambda: installer.geometry()[2:] == (600, 600), "600 by 600 pixels of content")
+
+        for width, height in ((800, 700), (650, 900)):
+            side = min(width, height)
+            # A window manager busy with the window's own start may drop a request: ask again.
+            for attempt in range(3):
+                self.session.run("xdotool", "windowsize", installer.window, str(width), str(height))
+                try:
+                    self.session.wait_for(lambda: installer.geometry()[2:] == (side, side), "a square", timeout=4)
+                    break
+                except AssertionError:
+                    continue
+            self.assertEqual(installer.geometry()[2:], (side, side),
+                             "asked for %dx%d; its output: %s" % (width, height, installer.output()))
+
+        self.assertEqual(installer.close_with_window_manager(), 0)
+
+    def test_two_instances_run_side_by_side(self):
+        prefix = self.prefix()
+        first = self.start(prefix)
+        second = self.start(prefix)
+        self.assertNotEqual(first.window, second.window)
+        self.assertEqual(second.close_with_window_manager(), 0)
+        self.assertIsNone(first.process.poll())
+        self.assertEqual(first.close_with_window_manager(), 0)
+
+
+if __name__ == "__main__":
+    BINARY = sys.argv.pop(1)
+    unittest.main(verbosity=2)

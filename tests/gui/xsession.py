@@ -1,0 +1,143 @@
+"""A private headless X server with a small window manager, and the installer running in it."""
+import os
+import shutil
+import subprocess
+import tempfile
+import time
+
+
+class XSession:
+    """Xvfb on a free display number, with openbox managing the windows."""
+
+    def __init__(self, width=1280, height=1024, window_manager=True):
+        read_fd, write_fd = os.pipe()
+        self.xvfb = subprocess.Popen(
+            ["Xvfb", "-displayfd", str(write_fd), "-screen", "0", "%dx%dx24" % (width, height),
+             "-nolisten", "tcp", "-noreset"],
+            pass_fds=(write_fd,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        os.close(write_fd)
+        with os.fdopen(read_fd) as pipe:
+            number = pipe.readline().strip()
+        if not number:
+            raise RuntimeError("Xvfb did not start")
+        self.display = ":" + number
+        self.env = dict(os.environ, DISPLAY=self.display)
+        self.env.pop("WAYLAND_DISPLAY", None)
+        self.wm = None
+        if window_manager:
+            self.wm = subprocess.Popen(["openbox", "--sm-disable"], env=self.env,
+                                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+            self.wait_for(lambda: self.run("wmctrl", "-m", check=False).returncode == 0, "window manager")
+
+    def run(self, *args, check=True):
+        return subprocess.run(list(args), env=self.env, capture_output=True, text=True, check=check, timeout=30)
+
+    def wait_for(self, condition, what, timeout=20.0):
+        deadline = time.monotonic() + timeout
+        while time.monotonic() < deadline:
+            value = condition()
+            if value:
+                return value
+            time.sleep(0.1)
+        raise AssertionError("timed out waiting for " + what)
+
+    def screenshot(self, path, window="root"):
+        self.run("/usr/bin/import", "-window", window, path)
+        return path
+
+    def close(self):
+        for process in (self.wm, self.xvfb):
+            if process is not None and process.poll() is None:
+                process.terminate()
+                try:
+                    process.wait(5)
+                except subprocess.TimeoutExpired:
+                    process.kill()
+
+
+class Installer:
+    """One run of the real binary with its own Wine prefix."""
+
+    def __init__(self, session, binary, prefix, extra_env=None):
+        self.session = session
+        env = dict(session.env, WINEPREFIX=prefix)
+        env.update(extra_env or {})
+        self.log = tempfile.TemporaryFile()
+        self.process = subprocess.Popen([binary], env=env, stdout=self.log, stderr=subprocess.STDOUT)
+        self.window = session.wait_for(self._find_window, "the installer's window")
+        session.wait_for(lambda: self.is_viewable(), "the window to be mapped")
+        # The framework maps a 128 pixel placeholder before the main screen is built into it.
+        session.wait_for(lambda: self.geometry()[2] != 128, "the window to hold the main screen")
+        if session.wm is not None:
+            # Until the window manager has framed the window it may drop requests about it.
+            session.wait_for(self.is_managed, "the window manager to frame the window")
+
+    def is_managed(self):
+        extents = self.session.run("xprop", "-id", self.window, "_NET_FRAME_EXTENTS", check=False).stdout
+        return "=" in extents
+
+    def _find_window(self):
+        if self.process.poll() is not None:
+            self.log.seek(0)
+            raise AssertionError("installer exited early with %s: %s" % (self.process.returncode, self.log.read()))
+        found = self.session.run("xdotool", "search", "--all", "--pid", str(self.process.pid), "--name", "^ov_installer$", check=False)
+        ids = found.stdout.split()
+        return ids[0] if ids else None
+
+    def is_viewable(self):
+        info = self.session.run("xwininfo", "-id", self.window, check=False).stdout
+        return "IsViewable" in info
+
+    def geometry(self):
+        """The window's content area: x, y, width, height in root coordinates."""
+        info = self.session.run("xwininfo", "-id", self.window).stdout
+        values = {}
+        for line in info.splitlines():
+            key, _, value = line.strip().partition(":")
+            values[key] = value.strip()
+        return (int(values["Absolute upper-left X"]), int(values["Absolute upper-left Y"]),
+                int(values["Width"]), int(values["Height"]))
+
+    def title(self):
+        return self.session.run("xdotool", "getwindowname", self.window).stdout.strip()
+
+    def close_with_window_manager(self, timeout=15):
+        self.session.run("wmctrl", "-i", "-c", self.window)
+        return self.process.wait(timeout)
+
+    def output(self):
+        self.log.seek(0)
+        return self.log.read().decode(errors="replace")
+
+    def kill(self):
+        if self.process.poll() is None:
+            self.process.kill()
+            self.process.wait(5)
+        self.log.close()
+
+    def screenshot_when(self, path, condition, what, timeout=10.0):
+        """Takes screenshots until one satisfies the condition: the first frames may not be painted yet."""
+        def attempt():
+            self.session.screenshot(path)
+            return condition(path)
+        self.session.wait_for(attempt, what, timeout)
+        return path
+
+
+def fresh_prefix(with_maker_folder=True):
+    prefix = tempfile.mkdtemp(prefix="ov-prefix-")
+    os.makedirs(os.path.join(prefix, "drive_c", "ProgramData"))
+    if with_maker_folder:
+        os.makedirs(os.path.join(prefix, "drive_c", "ProgramData", "Orvanta"))
+    return prefix
+
+
+def remove_prefix(prefix):
+    shutil.rmtree(prefix, ignore_errors=True)
+
+
+def pixel(image_path, x, y):
+    """The colour at one pixel of a screenshot as (r, g, b)."""
+    crop = subprocess.run(["/usr/bin/convert", image_path, "-crop", "1x1+%d+%d" % (x, y), "-depth", "8", "rgb:-"],
+                          capture_output=True, check=True).stdout
+    return tuple(crop[:3])

@@ -1,0 +1,170 @@
+#include "TestSupport.h"
+#include "ui/MainComponent.h"
+#include "ui/Palette.h"
+#include "core/InstallPathSettings.h"
+
+namespace
+{
+    juce::Component* childNamed (juce::Component& parent, const juce::String& name)
+    {
+        for (auto* child : parent.getChildren())
+            if (child->getName() == name)
+                return child;
+
+        return nullptr;
+    }
+
+    juce::Label* hintLabelOf (juce::Component& parent)
+    {
+        for (auto* child : parent.getChildren())
+            if (auto* label = dynamic_cast<juce::Label*> (child))
+                return label;
+
+        return nullptr;
+    }
+}
+
+TEST (MainComponent, StartsAtSixHundredPixelsWithEveryButtonTransparent)
+{
+    ScopedWinePrefix prefix;
+    MainComponent main;
+
+    EXPECT_EQ (main.getWidth(), 600);
+    EXPECT_EQ (main.getHeight(), 600);
+    EXPECT_FLOAT_EQ (main.getScale(), 6.0f);
+    EXPECT_FALSE (main.isUninstallMode());
+
+    const juce::StringArray names { "EULA", "MANUAL", "WEBSITE", "SUPPORT", "CHANGES",
+                                    "VST3", "CLAP", "AAX", "INSTALL", "SELECT_ALL" };
+
+    for (const auto& name : names)
+    {
+        auto* button = dynamic_cast<juce::TextButton*> (childNamed (main, name));
+        ASSERT_NE (button, nullptr) << name;
+        EXPECT_TRUE (button->isVisible()) << name;
+        EXPECT_EQ (button->getAlpha(), 0.0f) << name;
+        EXPECT_TRUE (button->getButtonText().isEmpty()) << name;
+    }
+
+    EXPECT_EQ (main.getNumChildComponents(), names.size() + 1);
+
+    auto* hint = hintLabelOf (main);
+    ASSERT_NE (hint, nullptr);
+    EXPECT_EQ (hint->getText(), "1.2.0");
+    EXPECT_EQ (hint->getJustificationType(), juce::Justification::centred);
+    EXPECT_EQ (hint->findColour (juce::Label::textColourId), Palette::warmGrey.withAlpha ((juce::uint8) 128));
+}
+
+TEST (MainComponent, BecomesTheDefaultLookAndFeel)
+{
+    ScopedWinePrefix prefix;
+    MainComponent main;
+
+    EXPECT_EQ (&juce::LookAndFeel::getDefaultLookAndFeel(), &main.getCustomLookAndFeel());
+    EXPECT_EQ (juce::LookAndFeel::getDefaultLookAndFeel().findColour (juce::ResizableWindow::backgroundColourId),
+               Palette::nearBlack);
+}
+
+TEST (MainComponent, LaysOutItsButtonsOnTheScaleGrid)
+{
+    ScopedWinePrefix prefix;
+    MainComponent main;
+
+    EXPECT_EQ (childNamed (main, "EULA")->getBounds(),       juce::Rectangle<int> (24, 441, 60, 60));
+    EXPECT_EQ (childNamed (main, "MANUAL")->getBounds(),     juce::Rectangle<int> (93, 441, 60, 60));
+    EXPECT_EQ (childNamed (main, "CHANGES")->getBounds(),    juce::Rectangle<int> (300, 441, 60, 60));
+    EXPECT_EQ (childNamed (main, "INSTALL")->getBounds(),    juce::Rectangle<int> (516, 441, 60, 60));
+    EXPECT_EQ (childNamed (main, "SELECT_ALL")->getBounds(), juce::Rectangle<int> (462, 132, 114, 30));
+    EXPECT_EQ (childNamed (main, "VST3")->getBounds(),       juce::Rectangle<int> (24, 180, 270, 60));
+    EXPECT_EQ (childNamed (main, "CLAP")->getBounds(),       juce::Rectangle<int> (306, 180, 270, 60));
+    EXPECT_EQ (childNamed (main, "AAX")->getBounds(),        juce::Rectangle<int> (24, 252, 270, 60));
+    EXPECT_EQ (hintLabelOf (main)->getBounds(),              juce::Rectangle<int> (24, 540, 552, 18));
+    EXPECT_FLOAT_EQ (hintLabelOf (main)->getFont().getHeight(), 18.0f);
+
+    // Each extras x is accumulated as a float and rounded on its own.
+    main.setSize (900, 900);
+    EXPECT_FLOAT_EQ (main.getScale(), 9.0f);
+    EXPECT_EQ (childNamed (main, "MANUAL")->getBounds(), juce::Rectangle<int> (140, 662, 90, 90));
+    EXPECT_EQ (childNamed (main, "WEBSITE")->getBounds(), juce::Rectangle<int> (243, 662, 90, 90));
+}
+
+TEST (MainComponent, ResolvesFoldersFromTheSettingsAndPreselectsExistingBundles)
+{
+    ScopedWinePrefix prefix;
+    prefix.makerFolder().createDirectory();
+
+    const auto vst3Folder = prefix.driveC().getChildFile ("Custom/VST3");
+    InstallPathSettings::settingsFileIn (prefix.makerFolder())
+        .replaceWithText ("<Plugin_Manager_Settings VST3_Path=\"C:\\Custom\\VST3\"/>");
+    vst3Folder.getChildFile ("Kelvara 2.vst3").createDirectory();
+
+    // CLAP as a plain file bearing the bundle's name counts as existing too.
+    const auto clapFolder = prefix.commonFiles().getChildFile ("CLAP");
+    clapFolder.createDirectory();
+    clapFolder.getChildFile ("Kelvara 2.clap").replaceWithText ("x");
+
+    MainComponent main;
+
+    EXPECT_EQ (main.getSettingsFolder(), prefix.makerFolder());
+    EXPECT_EQ (main.getInstallFolder (0), vst3Folder);
+    EXPECT_EQ (main.getInstallFolder (1), clapFolder);
+    EXPECT_EQ (main.getInstallFolder (2), prefix.commonFiles().getChildFile ("Avid/Audio/Plug-Ins"));
+
+    EXPECT_TRUE (main.isFormatSelected (0));
+    EXPECT_TRUE (main.isFormatSelected (1));
+    EXPECT_FALSE (main.isFormatSelected (2));
+}
+
+TEST (MainComponent, WritesTheSettingsFileOnFirstRun)
+{
+    ScopedWinePrefix prefix;
+    prefix.makerFolder().createDirectory();
+
+    MainComponent main;
+
+    const auto file = InstallPathSettings::settingsFileIn (prefix.makerFolder());
+    EXPECT_EQ (file.getSize(), 761);
+    EXPECT_FALSE (main.isFormatSelected (0) || main.isFormatSelected (1) || main.isFormatSelected (2));
+}
+
+TEST (MainComponent, ShiftSwitchesUninstallModeAndOtherModifiersDoNot)
+{
+    ScopedWinePrefix prefix;
+    MainComponent main;
+
+    main.modifierKeysChanged (juce::ModifierKeys (juce::ModifierKeys::shiftModifier));
+    EXPECT_TRUE (main.isUninstallMode());
+
+    main.modifierKeysChanged (juce::ModifierKeys (juce::ModifierKeys::shiftModifier | juce::ModifierKeys::ctrlModifier));
+    EXPECT_TRUE (main.isUninstallMode());
+
+    main.modifierKeysChanged (juce::ModifierKeys (juce::ModifierKeys::altModifier));
+    EXPECT_FALSE (main.isUninstallMode());
+
+    // Mouse buttons lie above the tracked bits and change nothing.
+    main.modifierKeysChanged (juce::ModifierKeys (juce::ModifierKeys::leftButtonModifier));
+    EXPECT_FALSE (main.isUninstallMode());
+}
+
+TEST (MainComponent, RemovesAStrayScriptFileButNotAFolderOfThatName)
+{
+    const auto script = juce::File::getSpecialLocation (juce::File::tempDirectory).getChildFile ("script.sh");
+
+    if (script.exists())
+        GTEST_SKIP() << "a script.sh of someone else's is in the temporary folder";
+
+    ScopedWinePrefix prefix;
+
+    {
+        MainComponent main;
+        ASSERT_TRUE (script.replaceWithText ("echo stray"));
+    }
+    EXPECT_FALSE (script.exists());
+
+    {
+        MainComponent main;
+        ASSERT_TRUE (script.createDirectory());
+    }
+    EXPECT_TRUE (script.isDirectory());
+    script.deleteRecursively();
+}

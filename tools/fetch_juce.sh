@@ -1,0 +1,94 @@
+#!/usr/bin/env bash
+# Fetches JUCE 8.0.6 (Debian trixie source package juce 8.0.6+ds-2) into third_party/,
+# using a private apt configuration so the machine's own apt sources stay untouched.
+# Every downloaded file is checked against a pinned SHA-256 sum before it is unpacked.
+set -euo pipefail
+
+root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+dest="${1:-$root/third_party}"
+version="8.0.6+ds-2"
+tree="$dest/juce-8.0.6+ds"
+stamp="$tree/.verified-$version"
+
+declare -A sums=(
+    ["juce_8.0.6+ds-2.dsc"]="875f60aa9810331de2b41dcc3b2d3af86dbcb8bbb4571b30d26e34cc3f96db58"
+    ["juce_8.0.6+ds.orig.tar.xz"]="4126ec8066866a1ccbc9cdd2beac712fd51e55ac7f24d8fdc45077b187a358ef"
+    ["juce_8.0.6+ds-2.debian.tar.xz"]="98f781365d85d35639b5c47416b769c3d68ad9858c8559fc6c80bb95710976a1"
+)
+
+if [[ -f "$stamp" && -f "$tree/CMakeLists.txt" ]]; then
+    exit 0
+fi
+
+for tool in apt-get dpkg-source sha256sum; do
+    if ! command -v "$tool" > /dev/null; then
+        echo "fetch_juce: '$tool' is missing; install dpkg-dev and apt first" >&2
+        exit 1
+    fi
+done
+
+work="$dest/.apt"
+downloads="$dest/downloads"
+mkdir -p "$work/etc/sources.list.d" "$work/etc/preferences.d" "$work/state/lists/partial" \
+         "$work/cache/archives/partial" "$downloads"
+
+keyring=/usr/share/keyrings/debian-archive-keyring.gpg
+cat > "$work/etc/sources.list" <<SRC
+deb-src [signed-by=$keyring] http://deb.debian.org/debian trixie main
+SRC
+
+aptOptions=(
+    -o "Dir::Etc::sourcelist=$work/etc/sources.list"
+    -o "Dir::Etc::sourceparts=$work/etc/sources.list.d"
+    -o "Dir::Etc::preferencesparts=$work/etc/preferences.d"
+    -o "Dir::State=$work/state"
+    -o "Dir::State::status=/var/lib/dpkg/status"
+    -o "Dir::Cache=$work/cache"
+    -o "APT::Sandbox::User=root"
+    -o "Acquire::Retries=3"
+    -o "Debug::NoLocking=1"
+)
+
+have_all_verified () {
+    local file
+    for file in "${!sums[@]}"; do
+        [[ -f "$downloads/$file" ]] || return 1
+        echo "${sums[$file]}  $downloads/$file" | sha256sum --quiet --check - > /dev/null 2>&1 || return 1
+    done
+}
+
+if ! have_all_verified; then
+    echo "fetch_juce: downloading the juce $version source package from Debian trixie"
+    if ! apt-get "${aptOptions[@]}" -qq update; then
+        echo "fetch_juce: cannot reach Debian's archive for the trixie source index" >&2
+        exit 1
+    fi
+    if ! (cd "$downloads" && apt-get "${aptOptions[@]}" -qq source --download-only "juce=$version"); then
+        echo "fetch_juce: apt-get could not download juce=$version from Debian trixie" >&2
+        exit 1
+    fi
+fi
+
+for file in "${!sums[@]}"; do
+    if [[ ! -f "$downloads/$file" ]]; then
+        echo "fetch_juce: $file was not downloaded" >&2
+        exit 1
+    fi
+    actual="$(sha256sum "$downloads/$file" | cut -d' ' -f1)"
+    if [[ "$actual" != "${sums[$file]}" ]]; then
+        echo "fetch_juce: SHA-256 mismatch for $file" >&2
+        echo "  expected ${sums[$file]}" >&2
+        echo "  actual   $actual" >&2
+        exit 1
+    fi
+done
+
+rm -rf "$tree"
+# The pinned sums above stand in for the signature check, whose key is not on a bookworm machine.
+if ! (cd "$dest" && dpkg-source -x "$downloads/juce_$version.dsc" "$(basename "$tree")" > "$dest/unpack.log" 2>&1); then
+    cat "$dest/unpack.log" >&2
+    echo "fetch_juce: dpkg-source could not unpack the package" >&2
+    exit 1
+fi
+touch "$stamp"
+echo "fetch_juce: JUCE $version ready in $tree"

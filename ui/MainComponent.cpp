@@ -1,0 +1,208 @@
+#include "ui/MainComponent.h"
+#include "ui/Palette.h"
+#include "core/ProductDefinition.h"
+#include "core/InstallPathSettings.h"
+#include "core/WindowsLocations.h"
+
+#include <BinaryData.h>
+
+namespace
+{
+    constexpr int shiftBit = juce::ModifierKeys::shiftModifier;
+    constexpr int trackedModifierBits = 15;   // Shift, Ctrl, Alt and the Command key
+
+    std::unique_ptr<juce::Drawable> loadIcon (const char* data, int size)
+    {
+        auto drawable = juce::Drawable::createFromImageData (data, (size_t) size);
+        jassert (drawable != nullptr);
+        return drawable;
+    }
+
+    std::unique_ptr<juce::Drawable> loadCharcoalIcon (const char* data, int size)
+    {
+        auto drawable = loadIcon (data, size);
+        drawable->replaceColour (juce::Colours::black, Palette::charcoal);
+        return drawable;
+    }
+}
+
+//==============================================================================
+MainComponent::MainComponent()
+{
+    juce::LookAndFeel::setDefaultLookAndFeel (&customLookAndFeel);
+
+    scale = 9.0f;
+    uninstallMode = false;
+    installFinished = false;
+
+    loadPictures();
+
+    platformSuffix = ProductDefinition::platformSuffix;
+    setDefaultInstallFolders();
+
+    productName = ProductDefinition::displayProductName (ProductDefinition::rawProductName);
+    productVersion = ProductDefinition::productVersion;
+
+    productPageUrl = juce::URL (ProductDefinition::productPageAddress);
+    manualUrl = juce::URL (ProductDefinition::manualAddress);
+
+    settingsFolder = WindowsLocations::commonApplicationDataFolder()
+                         .getChildFile (ProductDefinition::settingsFolderName);
+    resolveInstallFolders();
+
+    for (size_t i = 0; i < extrasButtons.size(); ++i)
+        addTransparentButton (extrasButtons[i], extrasNames[(int) i]);
+
+    for (size_t i = 0; i < formatButtons.size(); ++i)
+    {
+        formatSelected[i] = bundleFor ((int) i).exists();
+        addTransparentButton (formatButtons[i], formatNames[(int) i]);
+    }
+
+    addTransparentButton (installButton, "INSTALL");
+    addTransparentButton (selectAllButton, "SELECT_ALL");
+
+    createHintLabel();
+
+    setSize (600, 600);
+}
+
+MainComponent::~MainComponent()
+{
+    // A helper script that an earlier tool may have left in the temporary folder.
+    const auto strayScript = juce::File::getSpecialLocation (juce::File::tempDirectory).getChildFile ("script.sh");
+
+    if (strayScript.existsAsFile())
+        strayScript.deleteFile();
+}
+
+//==============================================================================
+void MainComponent::loadPictures()
+{
+    formatIcons[0] = loadCharcoalIcon (BinaryData::icon_vst3_svg, BinaryData::icon_vst3_svgSize);
+    formatIcons[1] = loadCharcoalIcon (BinaryData::icon_clap_svg, BinaryData::icon_clap_svgSize);
+    formatIcons[2] = loadCharcoalIcon (BinaryData::icon_aax_svg,  BinaryData::icon_aax_svgSize);
+
+    buttonIcons[0] = loadCharcoalIcon (BinaryData::icon_eula_svg,    BinaryData::icon_eula_svgSize);
+    buttonIcons[1] = loadCharcoalIcon (BinaryData::icon_manual_svg,  BinaryData::icon_manual_svgSize);
+    buttonIcons[2] = loadCharcoalIcon (BinaryData::icon_web_svg,     BinaryData::icon_web_svgSize);
+    buttonIcons[3] = loadCharcoalIcon (BinaryData::icon_help_svg,    BinaryData::icon_help_svgSize);
+    buttonIcons[4] = loadCharcoalIcon (BinaryData::icon_install_svg, BinaryData::icon_install_svgSize);
+
+    changelogIcon = loadCharcoalIcon (BinaryData::icon_changelog_svg, BinaryData::icon_changelog_svgSize);
+
+    // The wordmark keeps its black; painting recolours it only while it draws it.
+    logo = loadIcon (BinaryData::logo_orvanta_svg, BinaryData::logo_orvanta_svgSize);
+}
+
+void MainComponent::setDefaultInstallFolders()
+{
+    const auto base = WindowsLocations::commonFilesFolder();
+
+    for (const auto formatIndex : { ProductDefinition::clap, ProductDefinition::vst3, ProductDefinition::aax })
+        installFolders[(size_t) formatIndex] = base.getChildFile (ProductDefinition::defaultInstallFolderChild (formatIndex));
+}
+
+void MainComponent::resolveInstallFolders()
+{
+    InstallPathSettings::resolve (settingsFolder, installFolders);
+}
+
+void MainComponent::addTransparentButton (std::unique_ptr<juce::TextButton>& button, const juce::String& buttonName)
+{
+    button = std::make_unique<juce::TextButton>();
+    addAndMakeVisible (*button);
+    button->setName (buttonName);
+    button->setAlpha (0.0f);
+    button->addListener (this);
+}
+
+void MainComponent::createHintLabel()
+{
+    hintLabel = std::make_unique<juce::Label>();
+    addAndMakeVisible (*hintLabel);
+    hintLabel->setJustificationType (juce::Justification::centred);
+    hintLabel->setColour (juce::Label::textColourId, Palette::warmGrey.withAlpha ((juce::uint8) 128));
+    hintLabel->setText (ProductDefinition::installerVersion, juce::dontSendNotification);
+}
+
+juce::File MainComponent::bundleFor (int formatIndex) const
+{
+    return ProductDefinition::bundleFor (installFolders[(size_t) formatIndex], productName, formatIndex);
+}
+
+//==============================================================================
+void MainComponent::paint (juce::Graphics& g)
+{
+    g.fillAll (Palette::nearBlack);
+}
+
+void MainComponent::resized()
+{
+    scale = (float) getWidth() * 0.01f;
+    const auto s = scale;
+
+    const auto place = [s] (juce::Component& child, float x, float y, float w, float h)
+    {
+        child.setBounds (juce::roundToInt (x * s), juce::roundToInt (y * s),
+                         juce::roundToInt (w * s), juce::roundToInt (h * s));
+    };
+
+    auto extrasX = 4.0f;
+
+    for (auto& button : extrasButtons)
+    {
+        place (*button, extrasX, 73.5f, 10.0f, 10.0f);
+        extrasX += 11.5f;
+    }
+
+    place (*installButton,    86.0f, 73.5f, 10.0f, 10.0f);
+    place (*selectAllButton,  77.0f, 22.0f, 19.0f,  5.0f);
+    place (*formatButtons[0],  4.0f, 30.0f, 45.0f, 10.0f);
+    place (*formatButtons[1], 51.0f, 30.0f, 45.0f, 10.0f);
+    place (*formatButtons[2],  4.0f, 42.0f, 45.0f, 10.0f);
+
+    hintLabel->setFont (juce::Font (juce::FontOptions (customLookAndFeel.regularTypeface).withHeight (3.0f * s)));
+    place (*hintLabel, 4.0f, 90.0f, 92.0f, 3.0f);
+
+    if (eulaPanel != nullptr)
+    {
+        eulaPanel->scale = scale;
+        eulaPanel->setBounds (getBounds());
+        eulaPanel->setAlwaysOnTop (true);
+    }
+
+    if (supportPanel != nullptr)
+    {
+        supportPanel->scale = scale;
+        supportPanel->setBounds (getBounds());
+        supportPanel->setAlwaysOnTop (true);
+    }
+}
+
+void MainComponent::modifierKeysChanged (const juce::ModifierKeys& modifiers)
+{
+    const auto newFlags = modifiers.getRawFlags() & trackedModifierBits;
+    const auto changed = newFlags ^ lastModifierFlags;
+
+    if ((changed & shiftBit) != 0)
+    {
+        uninstallMode = (newFlags & shiftBit) != 0;
+        repaint();
+    }
+
+    // Ctrl, Alt and Command switch no mode; the screen is only refreshed.
+    for (const auto bit : { (int) juce::ModifierKeys::ctrlModifier, (int) juce::ModifierKeys::altModifier, 8 })
+        if ((changed & bit) != 0)
+            repaint();
+
+    lastModifierFlags = newFlags;
+}
+
+void MainComponent::buttonClicked (juce::Button*)
+{
+}
+
+void MainComponent::buttonStateChanged (juce::Button*)
+{
+}
