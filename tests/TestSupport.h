@@ -31,3 +31,12 @@ juce::MemoryBlock readBytes (const juce::File& file);
 
 /** A file's bytes as text, for comparisons. */
 std::string readText (const juce::File& file);
+
+namespace juce
+{
+    /** Lets test messages show framework strings. */
+    inline std::ostream& operator<< (std::ostream& stream, const String& text)
+    {
+        return stream << text.toStdString();
+    }
+}

@@ -18,6 +18,26 @@ namespace
         return drawable;
     }
 
+    struct Payload
+    {
+        const char* data;
+        int size;
+    };
+
+    Payload payloadFor (int formatIndex)
+    {
+        switch (formatIndex)
+        {
+            case ProductDefinition::vst3:  return { BinaryData::vst3_zip, BinaryData::vst3_zipSize };
+            case ProductDefinition::clap:  return { BinaryData::clap_zip, BinaryData::clap_zipSize };
+            case ProductDefinition::aax:   return { BinaryData::aax_zip,  BinaryData::aax_zipSize };
+            default:                       break;
+        }
+
+        jassertfalse;
+        return { nullptr, 0 };
+    }
+
     std::unique_ptr<juce::Drawable> loadCharcoalIcon (const char* data, int size)
     {
         auto drawable = loadIcon (data, size);
@@ -199,10 +219,80 @@ void MainComponent::modifierKeysChanged (const juce::ModifierKeys& modifiers)
     lastModifierFlags = newFlags;
 }
 
-void MainComponent::buttonClicked (juce::Button*)
+void MainComponent::buttonClicked (juce::Button* button)
 {
+    const auto name = button->getName();
+
+    if (name == "EULA")             openEulaPanel();
+    else if (name == "WEBSITE")     productPageUrl.launchInDefaultBrowser();
+    else if (name == "MANUAL")      manualUrl.launchInDefaultBrowser();
+    else if (name == "SUPPORT")     openSupportPanel();
+    else if (name == "CHANGES")     openChangelogPanel();
+    else if (name == "VST3")        toggleFormat (ProductDefinition::vst3);
+    else if (name == "CLAP")        toggleFormat (ProductDefinition::clap);
+    else if (name == "AAX")         toggleFormat (ProductDefinition::aax);
+    else if (name == "INSTALL")     installSelectedFormats();
+    else if (name == "SELECT_ALL")  selectAllFormats();
 }
 
 void MainComponent::buttonStateChanged (juce::Button*)
 {
 }
+
+//==============================================================================
+void MainComponent::toggleFormat (int formatIndex)
+{
+    formatSelected[(size_t) formatIndex] = ! formatSelected[(size_t) formatIndex];
+    repaint();
+}
+
+void MainComponent::selectAllFormats()
+{
+    formatSelected.fill (true);
+    repaint();
+}
+
+void MainComponent::installSelectedFormats()
+{
+    // The whole run blocks the message thread, so the pointer says so until it is done.
+    juce::MouseCursor::showWaitCursor();
+    formatResults.clear();
+
+    for (int formatIndex = 0; formatIndex < ProductDefinition::numFormats; ++formatIndex)
+    {
+        if (! formatSelected[(size_t) formatIndex])
+            continue;
+
+        const auto& folder = installFolders[(size_t) formatIndex];
+        const auto bundleName = productName + formatExtensions[formatIndex];
+
+        if (uninstallMode)
+        {
+            formatResults.push_back (InstallEngine::uninstall (formatIndex, folder, bundleName));
+        }
+        else
+        {
+            const auto payload = payloadFor (formatIndex);
+            formatResults.push_back (InstallEngine::install (formatIndex, folder, bundleName, payload.data, (size_t) payload.size));
+        }
+
+        formatSelected[(size_t) formatIndex] = false;
+    }
+
+    juce::MouseCursor::hideWaitCursor();
+
+    installFinished = true;
+
+    for (auto& button : formatButtons)
+        button->setVisible (false);
+
+    selectAllButton->setVisible (false);
+    installButton->setVisible (false);
+    repaint();
+}
+
+//==============================================================================
+// The panels fill these in; until then the extras that open them do nothing.
+void MainComponent::openEulaPanel()       {}
+void MainComponent::openSupportPanel()    {}
+void MainComponent::openChangelogPanel()  {}

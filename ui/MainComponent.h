@@ -3,6 +3,7 @@
 #include <juce_gui_basics/juce_gui_basics.h>
 #include <array>
 
+#include "core/InstallEngine.h"
 #include "ui/CustomLookAndFeel.h"
 #include "panels/panel_eula.h"
 #include "panels/panel_support.h"
@@ -36,6 +37,10 @@ public:
     const juce::File& getInstallFolder (int formatIndex) const   { return installFolders[(size_t) formatIndex]; }
     const juce::File& getSettingsFolder() const noexcept         { return settingsFolder; }
     const CustomLookAndFeel& getCustomLookAndFeel() const noexcept { return customLookAndFeel; }
+    bool isInstallFinished() const noexcept                      { return installFinished; }
+
+    /** What the last INSTALL run did for each format it processed, in format order. */
+    const std::vector<InstallEngine::FormatResult>& getFormatResults() const noexcept { return formatResults; }
 
 private:
     //==============================================================================
@@ -46,6 +51,13 @@ private:
     void createHintLabel();
 
     juce::File bundleFor (int formatIndex) const;
+
+    void installSelectedFormats();
+    void toggleFormat (int formatIndex);
+    void selectAllFormats();
+    void openEulaPanel();
+    void openSupportPanel();
+    void openChangelogPanel();
 
     //==============================================================================
     int lastModifierFlags = 0;
@@ -80,6 +92,8 @@ private:
     bool installFinished = false;
     std::array<bool, 3> formatSelected {};
     std::array<juce::File, 3> installFolders;
+
+    std::vector<InstallEngine::FormatResult> formatResults;
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (MainComponent)
 };
