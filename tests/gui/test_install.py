@@ -1,0 +1,274 @@
+"""INSTALL, the selection and Shift-uninstall through the real program, checked on the disk."""
+import os
+import signal
+import subprocess
+import sys
+import tempfile
+import time
+import unittest
+
+sys.path.insert(0, os.path.dirname(__file__))
+from xsession import XSession, Installer, fresh_prefix, remove_prefix  # noqa: E402
+
+BINARY = None
+RESOURCES = os.path.join(os.path.dirname(__file__), "..", "..", "resources")
+
+# Centres of the buttons in the 600 by 600 window
+BUTTONS = {
+    "VST3": (159, 210), "CLAP": (441, 210), "AAX": (159, 282),
+    "SELECT_ALL": (519, 147), "INSTALL": (546, 471),
+    "EULA": (54, 471), "MANUAL": (123, 471), "WEBSITE": (192, 471), "SUPPORT": (261, 471), "CHANGES": (330, 471),
+}
+
+FORMATS = {
+    # name: (folder below Common Files, bundle name, archive)
+    "VST3": ("VST3", "Kelvara 2.vst3", "vst3.zip"),
+    "CLAP": ("CLAP", "Kelvara 2.clap", "clap.zip"),
+    "AAX": ("Avid/Audio/Plug-Ins", "Kelvara 2.aaxplugin", "aax.zip"),
+}
+
+
+def archive_tree(archive):
+    """What an archive unpacks to, as unzip lists it, with parent folders."""
+    names = subprocess.run(["unzip", "-Z1", os.path.join(RESOURCES, archive)],
+                           capture_output=True, text=True, check=True).stdout.split("\n")
+    paths = set()
+    for name in filter(None, names):
+        parts = name.replace("\\", "/").rstrip("/").split("/")
+        for i in range(1, len(parts) + 1):
+            paths.add("/".join(parts[:i]))
+    return sorted(paths)
+
+
+def tree(folder):
+    found = []
+    for base, dirs, files in os.walk(folder):
+        found.extend(os.path.relpath(os.path.join(base, name), folder) for name in dirs + files)
+    return sorted(found)
+
+
+class InstallTests(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        cls.session = XSession()
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.session.close()
+
+    def setUp(self):
+        self.prefix = fresh_prefix()
+        self.installers = []
+        self.immutable = []
+
+    def tearDown(self):
+        for path in self.immutable:
+            subprocess.run(["chattr", "-i", path], check=False)
+        for installer in self.installers:
+            installer.kill()
+        remove_prefix(self.prefix)
+
+    # --- helpers -------------------------------------------------------------------------------
+
+    def folder(self, name):
+        return os.path.join(self.prefix, "drive_c", "Program Files", "Common Files", FORMATS[name][0])
+
+    def bundle(self, name):
+        return os.path.join(self.folder(name), FORMATS[name][1])
+
+    def bundle_tree(self, name):
+        """The bundle's own paths, relative to its install folder."""
+        return [p for p in tree(self.folder(name)) if p.split("/")[0] == FORMATS[name][1]]
+
+    def make_old_bundle(self, name):
+        bundle = self.bundle(name)
+        if name == "CLAP":
+            os.makedirs(self.folder(name), exist_ok=True)
+            with open(bundle, "w") as f:
+                f.write("old module")
+        else:
+            os.makedirs(os.path.join(bundle, "Contents", "Resources"))
+            with open(os.path.join(bundle, "Contents", "Resources", "old-presets.xml"), "w") as f:
+                f.write("old")
+
+    def start(self, extra_env=None):
+        installer = Installer(self.session, BINARY, self.prefix, extra_env)
+        self.session.wait_for(lambda: installer.geometry()[2:] == (600, 600), "the 600 pixel window")
+        self.installers.append(installer)
+        return installer
+
+    def click(self, installer, button, modifiers=()):
+        x, y, _, _ = installer.geometry()
+        bx, by = BUTTONS[button]
+        args = ["xdotool", "mousemove", "--sync", str(x + bx), str(y + by)]
+        for key in modifiers:
+            args += ["keydown", key]
+        args += ["click", "1"]
+        for key in modifiers:
+            args += ["keyup", key]
+        self.session.run(*args)
+
+    def activate(self, installer):
+        self.session.run("xdotool", "windowactivate", "--sync", installer.window, check=False)
+        self.session.wait_for(lambda: self.session.run("xdotool", "getactivewindow", check=False).stdout.strip()
+                              == installer.window, "the window to take the keyboard")
+
+    def finish(self, installer):
+        """Closing the window only returns once the install run, which blocks the loop, is over."""
+        self.assertEqual(installer.close_with_window_manager(timeout=60), 0)
+
+    def no_staging_left(self):
+        for name in FORMATS:
+            if os.path.isdir(self.folder(name)):
+                self.assertEqual([n for n in os.listdir(self.folder(name)) if "staging" in n], [], name)
+
+    # --- tests ---------------------------------------------------------------------------------
+
+    def test_install_with_nothing_selected_touches_nothing(self):
+        installer = self.start()
+        self.click(installer, "INSTALL")
+        self.finish(installer)
+        self.assertEqual(tree(os.path.join(self.prefix, "drive_c")),
+                         ["ProgramData", "ProgramData/Orvanta", "ProgramData/Orvanta/PluginManagerSettings.txt"])
+
+    def test_select_all_installs_exactly_the_archives_entries(self):
+        installer = self.start()
+        self.click(installer, "SELECT_ALL")
+        self.click(installer, "INSTALL")
+        self.finish(installer)
+        for name, (_, _, archive) in FORMATS.items():
+            self.assertEqual(tree(self.folder(name)), archive_tree(archive), name)
+
+    def test_existing_bundles_start_selected_and_are_replaced(self):
+        self.make_old_bundle("VST3")
+        installer = self.start()
+        self.click(installer, "INSTALL")
+        self.finish(installer)
+        self.assertEqual(tree(self.folder("VST3")), archive_tree("vst3.zip"))
+        self.assertFalse(os.path.exists(self.folder("CLAP")))
+        self.assertFalse(os.path.exists(self.folder("AAX")))
+
+    def test_clicking_a_format_toggles_it(self):
+        self.make_old_bundle("VST3")
+        self.make_old_bundle("CLAP")
+        installer = self.start()
+        self.click(installer, "VST3")
+        self.click(installer, "VST3")   # twice: selected as before
+        self.click(installer, "CLAP")   # once: deselected
+        self.click(installer, "INSTALL")
+        self.finish(installer)
+        self.assertEqual(tree(self.folder("VST3")), archive_tree("vst3.zip"))
+        with open(self.bundle("CLAP")) as f:
+            self.assertEqual(f.read(), "old module")
+
+    def test_shift_install_removes_the_selected_bundles_and_nothing_else(self):
+        for name in FORMATS:
+            self.make_old_bundle(name)
+        installer = self.start()
+        self.click(installer, "CLAP")
+        self.activate(installer)
+        self.click(installer, "INSTALL", modifiers=("shift",))
+        self.finish(installer)
+        self.assertFalse(os.path.exists(self.bundle("VST3")))
+        self.assertFalse(os.path.exists(self.bundle("AAX")))
+        with open(self.bundle("CLAP")) as f:
+            self.assertEqual(f.read(), "old module")
+        self.assertTrue(os.path.isdir(self.folder("VST3")))
+
+    def test_a_failing_format_keeps_its_bundle_and_the_next_one_installs(self):
+        # VST3's bundle cannot be moved (immutable even for root); AAX's folder is a file.
+        self.make_old_bundle("VST3")
+        before = self.bundle_tree("VST3")
+        if subprocess.run(["chattr", "+i", self.bundle("VST3")], capture_output=True).returncode != 0:
+            self.skipTest("this file system has no immutable attribute")
+        self.immutable.append(self.bundle("VST3"))
+        os.makedirs(os.path.dirname(self.folder("AAX")))
+        with open(self.folder("AAX"), "w") as f:
+            f.write("a file where a folder belongs")
+
+        installer = self.start()
+        self.click(installer, "SELECT_ALL")
+        self.click(installer, "INSTALL")
+        self.finish(installer)
+
+        self.assertEqual(self.bundle_tree("VST3"), before)
+        self.assertEqual(tree(self.folder("CLAP")), archive_tree("clap.zip"))
+        with open(self.folder("AAX")) as f:
+            self.assertEqual(f.read(), "a file where a folder belongs")
+        self.no_staging_left()
+
+    def test_two_instances_installing_at_once_both_end_complete(self):
+        for name in FORMATS:
+            self.make_old_bundle(name)
+        first, second = self.start(), self.start()
+        # Side by side, so both can be clicked.
+        self.session.run("xdotool", "windowmove", first.window, "0", "0")
+        self.session.run("xdotool", "windowmove", second.window, "640", "0")
+        self.session.wait_for(lambda: first.geometry()[0] < 100 and second.geometry()[0] >= 640, "the windows to move")
+        self.click(first, "INSTALL")
+        self.click(second, "INSTALL")
+        self.finish(first)
+        self.finish(second)
+        for name, (_, _, archive) in FORMATS.items():
+            self.assertEqual(tree(self.folder(name)), archive_tree(archive), name)
+        self.no_staging_left()
+
+    def test_a_run_killed_while_unpacking_leaves_the_old_bundle_and_the_next_run_cleans_up(self):
+        self.make_old_bundle("VST3")
+        before = self.bundle_tree("VST3")
+        installer = self.start()
+
+        # Stop the program inside the unpacking of its third entry, then kill it there.
+        gdb = subprocess.Popen(["gdb", "-q", "-batch", "-p", str(installer.process.pid),
+                                "-ex", "break juce::ZipFile::uncompressEntry", "-ex", "continue",
+                                "-ex", "continue 2", "-ex", "shell touch " + os.path.join(self.prefix, "stopped"),
+                                "-ex", "shell sleep 30"],
+                               stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        try:
+            self.session.wait_for(lambda: subprocess.run(["grep", "-q", "TracerPid:\\s*[1-9]", "/proc/%d/status" % installer.process.pid]).returncode == 0,
+                                  "the debugger to attach", timeout=30)
+            time.sleep(0.5)
+            self.click(installer, "INSTALL")
+            self.session.wait_for(lambda: os.path.exists(os.path.join(self.prefix, "stopped")), "the unpacking to stop", timeout=30)
+            staging = [n for n in os.listdir(self.folder("VST3")) if "staging" in n]
+            self.assertEqual(len(staging), 1)
+            os.kill(installer.process.pid, signal.SIGKILL)
+        finally:
+            # The killed program is reported to us only once the debugger lets go of it.
+            gdb.kill()
+            gdb.wait()
+        self.assertEqual(installer.process.wait(10), -signal.SIGKILL)
+
+        self.assertEqual(self.bundle_tree("VST3"), before)
+        self.assertEqual(len([n for n in os.listdir(self.folder("VST3")) if "staging" in n]), 1)
+
+        installer = self.start()
+        self.click(installer, "INSTALL")
+        self.finish(installer)
+        self.assertEqual(tree(self.folder("VST3")), archive_tree("vst3.zip"))
+
+    def test_website_and_manual_hand_their_addresses_to_the_systems_opener(self):
+        # A recording stand-in for the desktop's opener, first on PATH.
+        bin_dir = os.path.join(self.prefix, "bin")
+        record = os.path.join(self.prefix, "opened.txt")
+        os.makedirs(bin_dir)
+        with open(os.path.join(bin_dir, "xdg-open"), "w") as f:
+            f.write("#!/bin/sh\nprintf '%%s\\n' \"$*\" >> '%s'\n" % record)
+        os.chmod(os.path.join(bin_dir, "xdg-open"), 0o755)
+
+        installer = self.start({"PATH": bin_dir + os.pathsep + os.environ["PATH"]})
+        self.click(installer, "WEBSITE")
+        self.session.wait_for(lambda: os.path.exists(record), "the product page to be opened")
+        self.click(installer, "MANUAL")
+        self.session.wait_for(lambda: len(open(record).read().splitlines()) == 2, "the manual to be opened")
+        with open(record) as f:
+            opened = f.read().splitlines()
+        self.assertEqual(opened[0], "https://www.orvanta-audio.example/products/kelvara-2")
+        self.assertEqual(opened[1], "https://docs.orvanta-audio.example/manuals/Kelvara_2_Manual.pdf")
+        self.assertIsNone(installer.process.poll())
+        self.finish(installer)
+
+
+if __name__ == "__main__":
+    BINARY = sys.argv.pop(1)
+    unittest.main(verbosity=2)
