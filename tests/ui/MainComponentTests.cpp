@@ -168,3 +168,67 @@ TEST (MainComponent, RemovesAStrayScriptFileButNotAFolderOfThatName)
     EXPECT_TRUE (script.isDirectory());
     script.deleteRecursively();
 }
+
+TEST (MainComponent, InstallReportsEachFormatAndEndsInTheFinishedState)
+{
+    ScopedWinePrefix prefix;
+    prefix.makerFolder().createDirectory();
+
+    // AAX's folder is a file, so that format must fail while the others install.
+    const auto aaxFolder = prefix.driveC().getChildFile ("Blocked/AAX");
+    aaxFolder.getParentDirectory().createDirectory();
+    aaxFolder.replaceWithText ("x");
+    InstallPathSettings::settingsFileIn (prefix.makerFolder())
+        .replaceWithText ("<Plugin_Manager_Settings AAX_Path=\"C:\\Blocked\\AAX\"/>");
+
+    MainComponent main;
+    auto* selectAll = dynamic_cast<juce::Button*> (childNamed (main, "SELECT_ALL"));
+    auto* install = dynamic_cast<juce::Button*> (childNamed (main, "INSTALL"));
+    ASSERT_TRUE (selectAll != nullptr && install != nullptr);
+
+    main.buttonClicked (selectAll);
+    EXPECT_TRUE (main.isFormatSelected (0) && main.isFormatSelected (1) && main.isFormatSelected (2));
+
+    main.buttonClicked (install);
+
+    const auto& results = main.getFormatResults();
+    ASSERT_EQ (results.size(), 3u);
+    EXPECT_TRUE (results[0].succeeded) << results[0].reason;
+    EXPECT_TRUE (results[1].succeeded) << results[1].reason;
+    EXPECT_FALSE (results[2].succeeded);
+    EXPECT_EQ (results[2].formatIndex, 2);
+    EXPECT_TRUE (results[2].reason.isNotEmpty());
+
+    EXPECT_TRUE (main.isInstallFinished());
+    EXPECT_FALSE (main.isFormatSelected (0) || main.isFormatSelected (1) || main.isFormatSelected (2));
+
+    for (const auto* name : { "VST3", "CLAP", "AAX", "SELECT_ALL", "INSTALL" })
+        EXPECT_FALSE (childNamed (main, name)->isVisible()) << name;
+
+    for (const auto* name : { "EULA", "MANUAL", "WEBSITE", "SUPPORT", "CHANGES" })
+        EXPECT_TRUE (childNamed (main, name)->isVisible()) << name;
+
+    EXPECT_TRUE (prefix.commonFiles().getChildFile ("VST3/Kelvara 2.vst3/Contents/x86_64-win/Kelvara 2.vst3").existsAsFile());
+    EXPECT_TRUE (prefix.commonFiles().getChildFile ("CLAP/Kelvara 2.clap").existsAsFile());
+}
+
+TEST (MainComponent, ShiftTurnsInstallIntoRemovalOfTheSelectedBundles)
+{
+    ScopedWinePrefix prefix;
+    const auto vst3 = prefix.commonFiles().getChildFile ("VST3/Kelvara 2.vst3");
+    const auto clap = prefix.commonFiles().getChildFile ("CLAP/Kelvara 2.clap");
+    vst3.getChildFile ("Contents").createDirectory();
+    clap.getParentDirectory().createDirectory();
+    clap.replaceWithText ("module");
+
+    MainComponent main;
+    main.buttonClicked (dynamic_cast<juce::Button*> (childNamed (main, "CLAP")));
+    main.modifierKeysChanged (juce::ModifierKeys (juce::ModifierKeys::shiftModifier));
+    main.buttonClicked (dynamic_cast<juce::Button*> (childNamed (main, "INSTALL")));
+
+    ASSERT_EQ (main.getFormatResults().size(), 1u);
+    EXPECT_TRUE (main.getFormatResults()[0].succeeded);
+    EXPECT_FALSE (vst3.exists());
+    EXPECT_TRUE (clap.existsAsFile());
+    EXPECT_FALSE (prefix.commonFiles().getChildFile ("Avid").exists());
+}
