@@ -8,7 +8,7 @@ import time
 import unittest
 
 sys.path.insert(0, os.path.dirname(__file__))
-from xsession import XSession, Installer, fresh_prefix, remove_prefix  # noqa: E402
+from xsession import SessionTestCase, Installer, fresh_prefix, remove_prefix, tree  # noqa: E402
 
 BINARY = None
 RESOURCES = os.path.join(os.path.dirname(__file__), "..", "..", "resources")
@@ -40,32 +40,16 @@ def archive_tree(archive):
     return sorted(paths)
 
 
-def tree(folder):
-    found = []
-    for base, dirs, files in os.walk(folder):
-        found.extend(os.path.relpath(os.path.join(base, name), folder) for name in dirs + files)
-    return sorted(found)
-
-
-class InstallTests(unittest.TestCase):
-    @classmethod
-    def setUpClass(cls):
-        cls.session = XSession()
-
-    @classmethod
-    def tearDownClass(cls):
-        cls.session.close()
-
+class InstallTests(SessionTestCase):
     def setUp(self):
+        super().setUp()
         self.prefix = fresh_prefix()
-        self.installers = []
         self.immutable = []
 
     def tearDown(self):
         for path in self.immutable:
             subprocess.run(["chattr", "-i", path], check=False)
-        for installer in self.installers:
-            installer.kill()
+        super().tearDown()
         remove_prefix(self.prefix)
 
     # --- helpers -------------------------------------------------------------------------------

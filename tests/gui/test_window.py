@@ -5,7 +5,7 @@ import tempfile
 import unittest
 
 sys.path.insert(0, os.path.dirname(__file__))
-from xsession import XSession, Installer, fresh_prefix, remove_prefix, pixel  # noqa: E402
+from xsession import SessionTestCase, Installer, fresh_prefix, remove_prefix, pixel, tree  # noqa: E402
 
 BINARY = None
 DATA = os.path.join(os.path.dirname(__file__), "..", "data")
@@ -20,29 +20,13 @@ def drive_c(prefix, *parts):
     return os.path.join(prefix, "drive_c", *parts)
 
 
-def files_below(folder):
-    found = []
-    for base, dirs, files in os.walk(folder):
-        found.extend(os.path.relpath(os.path.join(base, name), folder) for name in dirs + files)
-    return sorted(found)
-
-
-class WindowTests(unittest.TestCase):
-    @classmethod
-    def setUpClass(cls):
-        cls.session = XSession()
-
-    @classmethod
-    def tearDownClass(cls):
-        cls.session.close()
-
+class WindowTests(SessionTestCase):
     def setUp(self):
+        super().setUp()
         self.prefixes = []
-        self.installers = []
 
     def tearDown(self):
-        for installer in self.installers:
-            installer.kill()
+        super().tearDown()
         for prefix in self.prefixes:
             remove_prefix(prefix)
 
@@ -95,7 +79,7 @@ class WindowTests(unittest.TestCase):
         installer = self.start(prefix)
 
         self.session.wait_for(lambda: installer.geometry()[2:] == (600, 600), "600 by 600 pixels of content")
-        self.assertEqual(files_below(drive_c(prefix)), ["ProgramData"])
+        self.assertEqual(tree(drive_c(prefix)), ["ProgramData"])
         self.assertEqual(installer.close_with_window_manager(), 0)
 
     def test_settings_paths_name_the_folders_created_at_start(self):
@@ -123,7 +107,7 @@ class WindowTests(unittest.TestCase):
         installer = self.start(prefix)
         with open(settings_path(prefix)) as f:
             self.assertEqual(f.read(), broken)
-        self.assertEqual(files_below(drive_c(prefix)), ["ProgramData", "ProgramData/Orvanta",
+        self.assertEqual(tree(drive_c(prefix)), ["ProgramData", "ProgramData/Orvanta",
                                                         "ProgramData/Orvanta/PluginManagerSettings.txt"])
         self.assertEqual(installer.close_with_window_manager(), 0)
 

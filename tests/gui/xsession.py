@@ -4,6 +4,7 @@ import shutil
 import subprocess
 import tempfile
 import time
+import unittest
 
 
 class XSession:
@@ -141,3 +142,30 @@ def pixel(image_path, x, y):
     crop = subprocess.run(["/usr/bin/convert", image_path, "-crop", "1x1+%d+%d" % (x, y), "-depth", "8", "rgb:-"],
                           capture_output=True, check=True).stdout
     return tuple(crop[:3])
+
+
+def tree(folder):
+    """Every file and folder below a folder, as sorted relative paths."""
+    found = []
+    for base, dirs, files in os.walk(folder):
+        found.extend(os.path.relpath(os.path.join(base, name), folder) for name in dirs + files)
+    return sorted(found)
+
+
+class SessionTestCase(unittest.TestCase):
+    """Tests sharing one X session; every installer a test starts is killed after it."""
+
+    @classmethod
+    def setUpClass(cls):
+        cls.session = XSession()
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.session.close()
+
+    def setUp(self):
+        self.installers = []
+
+    def tearDown(self):
+        for installer in self.installers:
+            installer.kill()
