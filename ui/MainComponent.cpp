@@ -1,6 +1,8 @@
 #include "ui/MainComponent.h"
 #include "ui/Palette.h"
 #include "core/ProductDefinition.h"
+#include "core/FormatStatus.h"
+#include "core/HintText.h"
 #include "core/InstallPathSettings.h"
 #include "core/WindowsLocations.h"
 
@@ -113,6 +115,9 @@ void MainComponent::loadPictures()
 
     // The wordmark keeps its black; painting recolours it only while it draws it.
     logo = loadIcon (BinaryData::logo_orvanta_svg, BinaryData::logo_orvanta_svgSize);
+
+    // Drawn as it is, in its own orange.
+    warningIcon = loadIcon (BinaryData::icon_warning_svg, BinaryData::icon_warning_svgSize);
 }
 
 void MainComponent::setDefaultInstallFolders()
@@ -154,7 +159,207 @@ juce::File MainComponent::bundleFor (int formatIndex) const
 //==============================================================================
 void MainComponent::paint (juce::Graphics& g)
 {
+    const auto s = scale;
+    const auto w = (float) getWidth();
+    const auto h = (float) getHeight();
+
     g.fillAll (Palette::nearBlack);
+
+    g.setColour (Palette::blue);
+    g.fillRect (0.0f, 0.0f, 100.0f * s, s);
+
+    g.setColour (Palette::warmGrey.withAlpha (0.5f));
+    g.fillEllipse (w - 2.0f * s, h - 2.0f * s, s, s);
+    g.fillEllipse (w - 2.0f * s, h - 4.0f * s, s, s);
+    g.fillEllipse (w - 4.0f * s, h - 2.0f * s, s, s);
+
+    g.setFont (juce::Font (juce::FontOptions (customLookAndFeel.regularTypeface)));
+
+    paintHeader (g);
+    paintSectionCaptions (g);
+
+    g.setFont (2.25f * s);
+
+    for (int i = 0; i < (int) extrasButtons.size(); ++i)
+        paintExtrasButton (g, i);
+
+    paintInstallButton (g);
+
+    if (installFinished)
+    {
+        paintResultView (g);
+        return;
+    }
+
+    paintSelectAllButton (g);
+
+    for (int i = 0; i < ProductDefinition::numFormats; ++i)
+        paintFormatRow (g, i);
+}
+
+void MainComponent::paintHeader (juce::Graphics& g)
+{
+    const auto s = scale;
+    const auto w = (float) getWidth();
+    const juce::Rectangle<float> titleArea (4.0f * s, 8.0f * s, w, 12.0f * s);
+
+    g.setColour (Palette::warmGrey);
+    g.setFont (9.0f * s);
+    g.drawText (productName.toUpperCase() + " DEMO", titleArea, juce::Justification::topLeft, true);
+
+    g.setColour (Palette::warmGrey.withAlpha (0.5f));
+    g.setFont (4.0f * s);
+    g.drawText ("Version " + productVersion + platformSuffix, titleArea, juce::Justification::bottomLeft, true);
+
+    // The wordmark is black artwork, shown light on the dark header only while it is drawn.
+    logo->replaceColour (juce::Colours::black, Palette::offWhite);
+    logo->drawWithin (g, { 4.0f * s, 2.5f * s, 26.7f * s, 3.7f * s },
+                      juce::RectanglePlacement::xLeft | juce::RectanglePlacement::yMid, 1.0f);
+    logo->replaceColour (Palette::offWhite, juce::Colours::black);
+
+    g.setColour (Palette::warmGrey.withAlpha (0.5f));
+    g.setFont (3.0f * s);
+    g.drawSingleLineText ("PLUGIN MANAGER", (int) (75.0f * s), (int) (4.0f * s), juce::Justification::left);
+    g.setFont (2.0f * s);
+    g.drawSingleLineText ("v" + juce::String (ProductDefinition::installerVersion), (int) (75.0f * s), (int) (6.0f * s),
+                          juce::Justification::left);
+}
+
+void MainComponent::paintSectionCaptions (juce::Graphics& g)
+{
+    const auto s = scale;
+
+    g.setColour (Palette::warmGrey);
+    g.setFont (4.0f * s);
+    g.drawSingleLineText ("FORMATS", (int) (4.0f * s), (int) (26.0f * s), juce::Justification::left);
+    g.fillRect (4.0f * s, 27.5f * s, 92.0f * s, 0.25f * s);
+
+    g.drawSingleLineText ("EXTRAS", (int) (4.0f * s), (int) (70.0f * s), juce::Justification::left);
+    g.fillRect (4.0f * s, 71.5f * s, 92.0f * s, 0.25f * s);
+}
+
+juce::Colour MainComponent::buttonColour (const juce::Button& button) const
+{
+    if (button.isMouseButtonDown())
+        return Palette::green;
+
+    return Palette::warmGrey.withAlpha (button.isMouseOver (false) ? 0.75f : 0.5f);
+}
+
+void MainComponent::paintExtrasButton (juce::Graphics& g, int extrasIndex)
+{
+    const auto s = scale;
+    const auto& button = *extrasButtons[(size_t) extrasIndex];
+    const auto r = button.getBounds().toFloat();
+
+    g.setColour (buttonColour (button));
+    g.fillRoundedRectangle (r, s);
+
+    auto& icon = extrasIndex < 4 ? *buttonIcons[(size_t) extrasIndex] : *changelogIcon;
+    icon.drawWithin (g, r.reduced (2.0f * s), juce::RectanglePlacement::centred, 1.0f);
+
+    g.setColour (Palette::warmGrey);
+    g.drawText (extrasNames[extrasIndex], r.translated (0.0f, 3.5f * s), juce::Justification::centredBottom, true);
+}
+
+void MainComponent::paintInstallButton (juce::Graphics& g)
+{
+    const auto s = scale;
+    const auto r = installButton->getBounds().toFloat();
+
+    g.setColour (buttonColour (*installButton));
+    g.fillRoundedRectangle (r, s);
+
+    buttonIcons[4]->drawWithin (g, r.reduced (1.5f * s), juce::RectanglePlacement::centred, 1.0f);
+
+    g.setColour (Palette::warmGrey);
+    g.drawText (uninstallMode ? "UNINSTALL" : "INSTALL", r.translated (0.0f, 3.5f * s), juce::Justification::centredBottom, true);
+}
+
+bool MainComponent::anyFormatFailed() const
+{
+    return std::any_of (formatResults.begin(), formatResults.end(), [] (const auto& r) { return ! r.succeeded; });
+}
+
+void MainComponent::paintResultView (juce::Graphics& g)
+{
+    const auto s = scale;
+    const juce::Rectangle<float> box (4.0f * s, 28.0f * s, 92.0f * s, 38.0f * s);
+    const auto pictureArea = box.reduced (12.0f * s);
+    juce::String caption ("SUCCESS!");
+
+    if (anyFormatFailed())
+    {
+        warningIcon->drawWithin (g, pictureArea, juce::RectanglePlacement::centred, 1.0f);
+
+        juce::StringArray failedNames;
+        for (const auto& result : formatResults)
+            if (! result.succeeded)
+                failedNames.add (formatNames[result.formatIndex]);
+
+        caption = "FAILED: " + failedNames.joinIntoString (", ");
+    }
+    else
+    {
+        // The install icon doubles as the success picture, green for this one drawing.
+        buttonIcons[4]->replaceColour (Palette::charcoal, Palette::green);
+        buttonIcons[4]->drawWithin (g, pictureArea, juce::RectanglePlacement::centred, 1.0f);
+        buttonIcons[4]->replaceColour (Palette::green, Palette::charcoal);
+    }
+
+    g.setFont (juce::Font (juce::FontOptions (customLookAndFeel.regularTypeface)));
+    g.setFont (8.0f * s);
+    g.setColour (Palette::offWhite);
+    g.drawText (caption, box, juce::Justification::centredBottom, true);
+}
+
+void MainComponent::paintSelectAllButton (juce::Graphics& g)
+{
+    const auto s = scale;
+    const auto r = selectAllButton->getBounds().toFloat();
+    const bool pressed = selectAllButton->isMouseButtonDown();
+
+    g.setColour (pressed ? Palette::green : Palette::warmGrey.withAlpha (0.1f));
+    g.fillRoundedRectangle (r, s);
+
+    g.setColour (pressed ? Palette::charcoal : Palette::warmGrey);
+    g.setFont (2.7f * s);
+    g.drawText ("SELECT ALL", r, juce::Justification::centred, true);
+}
+
+void MainComponent::paintFormatRow (juce::Graphics& g, int formatIndex)
+{
+    const auto s = scale;
+    const auto& button = *formatButtons[(size_t) formatIndex];
+    const auto r = button.getBounds().toFloat();
+    const bool hovered = button.isMouseOver (false);
+
+    const auto status = FormatStatus::detect (installFolders[(size_t) formatIndex], productName, productVersion, formatIndex);
+
+    if (status.installed)
+        g.setColour ((status.needsUpdate ? Palette::orange : Palette::blue).withAlpha (hovered ? 1.0f : 0.9f));
+    else
+        g.setColour (Palette::warmGrey.withAlpha (hovered ? 0.5f : 0.35f));
+
+    g.fillRoundedRectangle (r, s);
+
+    if (formatSelected[(size_t) formatIndex])
+    {
+        g.setColour (Palette::yellow);
+        g.drawRoundedRectangle (r, s, 0.5f * s);
+    }
+
+    const juce::Rectangle<float> text (r.getX() + 11.5f * s, r.getY() + 1.5f * s,
+                                       juce::jmax (0.0f, r.getWidth() - 3.0f * s), juce::jmax (0.0f, r.getHeight() - 3.0f * s));
+
+    g.setColour (Palette::nearBlack);
+    g.setFont (2.975f * s);
+    g.drawText (formatNames[formatIndex], text, juce::Justification::topLeft, true);
+    g.setFont (2.55f * s);
+    g.drawText (status.getStatusText(), text, juce::Justification::bottomLeft, true);
+
+    formatIcons[(size_t) formatIndex]->drawWithin (g, { r.getX() + s, r.getY() + s, 8.0f * s, juce::jmax (0.0f, r.getHeight() - 2.0f * s) },
+                                                   juce::RectanglePlacement::centred, 1.0f);
 }
 
 void MainComponent::resized()
@@ -235,8 +440,24 @@ void MainComponent::buttonClicked (juce::Button* button)
     else if (name == "SELECT_ALL")  selectAllFormats();
 }
 
-void MainComponent::buttonStateChanged (juce::Button*)
+void MainComponent::buttonStateChanged (juce::Button* button)
 {
+    if (! button->isMouseOver (false))
+    {
+        // After a failed run the reason stays until the mouse first touches a button.
+        if (! showingFailureReason)
+            hintLabel->setText ({}, juce::dontSendNotification);
+
+        return;
+    }
+
+    showingFailureReason = false;
+    const auto name = button->getName();
+    const auto formatIndex = formatNames.indexOf (name);
+    const bool bundleExists = formatIndex >= 0 && formatIndex < ProductDefinition::numFormats && bundleFor (formatIndex).exists();
+
+    if (const auto hint = HintText::forButton (name, bundleExists, productVersion))
+        hintLabel->setText (*hint, juce::dontSendNotification);
 }
 
 //==============================================================================
@@ -280,6 +501,16 @@ void MainComponent::installSelectedFormats()
     }
 
     juce::MouseCursor::hideWaitCursor();
+
+    for (const auto& result : formatResults)
+    {
+        if (! result.succeeded)
+        {
+            hintLabel->setText (result.reason, juce::dontSendNotification);
+            showingFailureReason = true;
+            break;
+        }
+    }
 
     installFinished = true;
 

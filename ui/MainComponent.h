@@ -52,6 +52,16 @@ private:
 
     juce::File bundleFor (int formatIndex) const;
 
+    void paintHeader (juce::Graphics&);
+    void paintSectionCaptions (juce::Graphics&);
+    void paintExtrasButton (juce::Graphics&, int extrasIndex);
+    void paintInstallButton (juce::Graphics&);
+    void paintResultView (juce::Graphics&);
+    void paintSelectAllButton (juce::Graphics&);
+    void paintFormatRow (juce::Graphics&, int formatIndex);
+    juce::Colour buttonColour (const juce::Button&) const;
+    bool anyFormatFailed() const;
+
     void installSelectedFormats();
     void toggleFormat (int formatIndex);
     void selectAllFormats();
@@ -94,6 +104,8 @@ private:
     std::array<juce::File, 3> installFolders;
 
     std::vector<InstallEngine::FormatResult> formatResults;
+    std::unique_ptr<juce::Drawable> warningIcon;    // the result view's picture when a format failed
+    bool showingFailureReason = false;              // the hint line shows why, until a button is touched
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (MainComponent)
 };

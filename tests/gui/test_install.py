@@ -3,7 +3,6 @@ import os
 import signal
 import subprocess
 import sys
-import tempfile
 import time
 import unittest
 

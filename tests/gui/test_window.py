@@ -62,8 +62,9 @@ class WindowTests(SessionTestCase):
         try:
             installer.screenshot_when(shot, lambda path: pixel(path, x + width // 2, y + height // 2) == NEAR_BLACK,
                                       "the window to be painted")
-            self.assertEqual(pixel(shot, x + 5, y + 5), NEAR_BLACK)
+            self.assertEqual(pixel(shot, x + 5, y + 100), NEAR_BLACK)
             self.assertEqual(pixel(shot, x + 5, y + height - 5), NEAR_BLACK)
+            self.assertEqual(pixel(shot, x + 300, y + 2), (0x00, 0x94, 0xD8))   # the strip along the top
         finally:
             if os.path.exists(shot):
                 os.remove(shot)
