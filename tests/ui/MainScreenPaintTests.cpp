@@ -1,0 +1,180 @@
+#include "TestSupport.h"
+#include "ui/MainComponent.h"
+#include "ui/Palette.h"
+#include "core/InstallPathSettings.h"
+
+#include <BinaryData.h>
+
+namespace
+{
+    juce::Colour over (juce::Colour base, juce::Colour top, float alpha)
+    {
+        return base.overlaidWith (top.withAlpha (alpha));
+    }
+
+    ::testing::AssertionResult near (juce::Colour actual, juce::Colour expected, int tolerance = 2)
+    {
+        const auto diff = std::max ({ std::abs (actual.getRed() - expected.getRed()),
+                                      std::abs (actual.getGreen() - expected.getGreen()),
+                                      std::abs (actual.getBlue() - expected.getBlue()) });
+
+        if (diff <= tolerance)
+            return ::testing::AssertionSuccess();
+
+        return ::testing::AssertionFailure() << "colour " << actual.toDisplayString (false)
+                                             << ", expected " << expected.toDisplayString (false);
+    }
+
+    /** How many pixels of a region are close to a colour. */
+    int count (const juce::Image& image, juce::Rectangle<int> area, juce::Colour colour, int tolerance = 8)
+    {
+        int n = 0;
+
+        for (int y = area.getY(); y < area.getBottom(); ++y)
+            for (int x = area.getX(); x < area.getRight(); ++x)
+                if (near (image.getPixelAt (x, y), colour, tolerance))
+                    ++n;
+
+        return n;
+    }
+
+    juce::Component* childNamed (juce::Component& parent, const juce::String& name)
+    {
+        for (auto* child : parent.getChildren())
+            if (child->getName() == name)
+                return child;
+
+        return nullptr;
+    }
+
+    /** VST3 outdated, CLAP current, AAX absent. */
+    void installMixedState (const ScopedWinePrefix& prefix)
+    {
+        const auto vst3Module = prefix.commonFiles().getChildFile ("VST3/Kelvara 2.vst3/Contents/x86_64-win/Kelvara 2.vst3");
+        vst3Module.getParentDirectory().createDirectory();
+        juce::File (OV_TEST_DATA_DIR "/modules/version_2.4.2.9.dll").copyFileTo (vst3Module);
+
+        juce::ZipFile clap (new juce::MemoryInputStream (BinaryData::clap_zip, (size_t) BinaryData::clap_zipSize, false), true);
+        clap.uncompressTo (prefix.commonFiles().getChildFile ("CLAP"));
+    }
+
+    juce::Image snapshot (MainComponent& main)
+    {
+        return main.createComponentSnapshot (main.getLocalBounds(), true, 1.0f);
+    }
+
+    void expectFrame (const juce::Image& image, float s)
+    {
+        const auto at = [s] (float u) { return juce::roundToInt (u * s); };
+        const auto w = image.getWidth();
+
+        EXPECT_TRUE (near (image.getPixelAt (at (50), at (68)), Palette::nearBlack)) << "background";
+        EXPECT_TRUE (near (image.getPixelAt (at (50), (int) (s * 0.5f)), Palette::blue)) << "top strip";
+        EXPECT_TRUE (near (image.getPixelAt (at (50), (int) s + 1), Palette::nearBlack)) << "below the strip";
+
+        // Corner dots, sampled at their centres.
+        for (const auto& [dx, dy] : { std::pair (1.5f, 1.5f), std::pair (1.5f, 3.5f), std::pair (3.5f, 1.5f) })
+            EXPECT_TRUE (near (image.getPixelAt (w - at (dx), w - at (dy)), over (Palette::nearBlack, Palette::warmGrey, 0.5f), 4))
+                << "dot " << dx << "," << dy;
+
+        // The two rules, sampled in a pixel row they cover fully.
+        EXPECT_TRUE (near (image.getPixelAt (at (50), (int) std::ceil (27.5f * s)), Palette::warmGrey)) << "formats rule";
+        EXPECT_TRUE (near (image.getPixelAt (at (50), (int) std::ceil (71.5f * s)), Palette::warmGrey)) << "extras rule";
+
+        // Captions: warm grey text where they stand, nothing just left of them.
+        EXPECT_GT (count (image, { at (4), at (22), at (16), at (4) }, Palette::warmGrey), 20) << "FORMATS";
+        EXPECT_GT (count (image, { at (4), at (66), at (14), at (4) }, Palette::warmGrey), 20) << "EXTRAS";
+        EXPECT_EQ (count (image, { 0, at (22), at (3), at (4) }, Palette::warmGrey), 0);
+
+        // Extras and INSTALL bodies at rest, beside their icons.
+        for (const auto x : { 4.0f, 15.5f, 27.0f, 38.5f, 50.0f, 86.0f })
+            EXPECT_TRUE (near (image.getPixelAt (at (x + 0.7f), at (78.5f)), over (Palette::nearBlack, Palette::warmGrey, 0.5f)))
+                << "button at " << x;
+    }
+}
+
+class MainScreen : public ::testing::TestWithParam<int> {};
+
+TEST_P (MainScreen, NormalViewShowsEachFormatsStateAndSelection)
+{
+    ScopedWinePrefix prefix;
+    installMixedState (prefix);
+
+    MainComponent main;
+    main.setSize (GetParam(), GetParam());
+    const auto s = main.getScale();
+    const auto at = [s] (float u) { return juce::roundToInt (u * s); };
+
+    main.buttonClicked (dynamic_cast<juce::Button*> (childNamed (main, "CLAP")));   // deselect CLAP
+    const auto image = snapshot (main);
+
+    expectFrame (image, s);
+
+    // Row backgrounds, sampled right of the text in each row.
+    EXPECT_TRUE (near (image.getPixelAt (at (45), at (31.5f)), over (Palette::nearBlack, Palette::orange, 0.9f))) << "VST3 needs update";
+    EXPECT_TRUE (near (image.getPixelAt (at (92), at (31.5f)), over (Palette::nearBlack, Palette::blue, 0.9f))) << "CLAP installed";
+    EXPECT_TRUE (near (image.getPixelAt (at (45), at (43.5f)), over (Palette::nearBlack, Palette::warmGrey, 0.35f))) << "AAX absent";
+
+    // The selection outline: VST3 selected, CLAP deselected, AAX never selected.
+    EXPECT_TRUE (near (image.getPixelAt (at (4) - 1, at (35)), Palette::yellow)) << "VST3 outline";
+    EXPECT_TRUE (near (image.getPixelAt (at (51) - 1, at (35)), Palette::nearBlack)) << "no CLAP outline";
+    EXPECT_TRUE (near (image.getPixelAt (at (4) - 1, at (47)), Palette::nearBlack)) << "no AAX outline";
+
+    // Near-black text in the rows, and the SELECT ALL button at alpha 0.1.
+    EXPECT_GT (count (image, { at (15.5f), at (31.5f), at (10), at (3) }, Palette::nearBlack, 20), 3) << "VST3 name";
+    EXPECT_TRUE (near (image.getPixelAt (at (78), at (23)), over (Palette::nearBlack, Palette::warmGrey, 0.1f))) << "SELECT ALL";
+}
+
+TEST_P (MainScreen, SuccessViewReplacesTheRowsWithTheGreenPicture)
+{
+    ScopedWinePrefix prefix;
+    MainComponent main;
+    main.setSize (GetParam(), GetParam());
+    const auto s = main.getScale();
+    const auto at = [s] (float u) { return juce::roundToInt (u * s); };
+
+    main.buttonClicked (dynamic_cast<juce::Button*> (childNamed (main, "INSTALL")));   // nothing selected: success
+    const auto image = snapshot (main);
+
+    expectFrame (image, s);
+    EXPECT_GT (count (image, { at (16), at (40), at (68), at (14) }, Palette::green, 4), 50) << "green picture";
+    EXPECT_GT (count (image, { at (4), at (58), at (92), at (8) }, Palette::offWhite, 20), 50) << "caption";
+    EXPECT_EQ (count (image, { at (4), at (30), at (92), at (22) }, Palette::warmGrey, 30), 0) << "no rows";
+
+    // The INSTALL button's own icon stays charcoal.
+    EXPECT_GT (count (image, { at (87.5f), at (75), at (7), at (7) }, Palette::charcoal, 2), 20);
+    EXPECT_EQ (count (image, { at (86), at (73.5f), at (10), at (10) }, Palette::green, 10), 0);
+}
+
+TEST_P (MainScreen, FailureViewShowsTheWarningAndTheReason)
+{
+    ScopedWinePrefix prefix;
+    prefix.makerFolder().createDirectory();
+    prefix.driveC().getChildFile ("Blocked").replaceWithText ("a file where the folder belongs");
+    InstallPathSettings::settingsFileIn (prefix.makerFolder()).replaceWithText ("<Plugin_Manager_Settings CLAP_Path=\"C:\\Blocked\"/>");
+
+    MainComponent main;
+    main.setSize (GetParam(), GetParam());
+    const auto s = main.getScale();
+    const auto at = [s] (float u) { return juce::roundToInt (u * s); };
+
+    main.buttonClicked (dynamic_cast<juce::Button*> (childNamed (main, "CLAP")));
+    main.buttonClicked (dynamic_cast<juce::Button*> (childNamed (main, "INSTALL")));
+    const auto image = snapshot (main);
+
+    EXPECT_GT (count (image, { at (16), at (40), at (68), at (14) }, Palette::orange, 4), 50) << "warning picture";
+    EXPECT_EQ (count (image, { at (16), at (40), at (68), at (14) }, Palette::green, 4), 0) << "no success picture";
+    EXPECT_GT (count (image, { at (4), at (58), at (92), at (8) }, Palette::offWhite, 20), 50) << "caption";
+
+    juce::Label* hint = nullptr;
+    for (auto* child : main.getChildren())
+        if (auto* label = dynamic_cast<juce::Label*> (child))
+            hint = label;
+
+    ASSERT_NE (hint, nullptr);
+    ASSERT_EQ (main.getFormatResults().size(), 1u);
+    EXPECT_EQ (hint->getText(), main.getFormatResults()[0].reason);
+    EXPECT_TRUE (hint->getText().isNotEmpty());
+}
+
+INSTANTIATE_TEST_SUITE_P (AtSixAndNineHundredPixels, MainScreen, ::testing::Values (600, 900));
