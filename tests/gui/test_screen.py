@@ -1,0 +1,120 @@
+"""The main screen as the user sees it: hover, press, Shift, the hint line and resizing."""
+import os
+import subprocess
+import sys
+import tempfile
+import unittest
+
+sys.path.insert(0, os.path.dirname(__file__))
+from xsession import SessionTestCase, Installer, fresh_prefix, remove_prefix, pixel  # noqa: E402
+
+BINARY = None
+NEAR_BLACK = (0x11, 0x11, 0x11)
+WARM_GREY = (0xAA, 0xA6, 0xA6)
+GREEN = (0x86, 0xCF, 0x7A)
+BLUE = (0x00, 0x94, 0xD8)
+
+
+def over_near_black(colour, alpha):
+    return tuple(round(17 + (c - 17) * round(alpha * 255) / 255) for c in colour)
+
+
+def close(actual, expected, tolerance=3):
+    return all(abs(a - e) <= tolerance for a, e in zip(actual, expected))
+
+
+class ScreenTests(SessionTestCase):
+    def setUp(self):
+        super().setUp()
+        self.prefix = fresh_prefix()
+        self.shot = os.path.join(tempfile.gettempdir(), "ov-screen-%d.png" % os.getpid())
+        self.installer = Installer(self.session, BINARY, self.prefix)
+        self.installers.append(self.installer)
+        self.session.wait_for(lambda: self.installer.geometry()[2:] == (600, 600), "the 600 pixel window")
+
+    def tearDown(self):
+        super().tearDown()
+        if os.path.exists(self.shot):
+            os.remove(self.shot)
+        remove_prefix(self.prefix)
+
+    def point(self, x, y):
+        wx, wy, _, _ = self.installer.geometry()
+        return wx + x, wy + y
+
+    def move(self, x, y):
+        self.session.run("xdotool", "mousemove", "--sync", *map(str, self.point(x, y)))
+
+    def wait_for_pixel(self, x, y, expected, what):
+        """Screenshots until the pixel shows the colour: repaints follow the mouse asynchronously."""
+        sx, sy = self.point(x, y)
+        self.installer.screenshot_when(self.shot, lambda path: close(pixel(path, sx, sy), expected), what)
+
+    def region(self, x, y, w, h):
+        """The bytes of a region of the window, to tell whether it changed."""
+        self.session.screenshot(self.shot)
+        sx, sy = self.point(x, y)
+        return subprocess.run(["/usr/bin/convert", self.shot, "-crop", "%dx%d+%d+%d" % (w, h, sx, sy), "-depth", "8", "rgb:-"],
+                              capture_output=True, check=True).stdout
+
+    def test_hover_and_press_change_a_buttons_colour(self):
+        self.move(300, 380)
+        self.wait_for_pixel(28, 470, over_near_black(WARM_GREY, 0.5), "the EULA button at rest")
+        self.move(54, 471)
+        self.wait_for_pixel(28, 470, over_near_black(WARM_GREY, 0.75), "the EULA button hovered")
+        self.session.run("xdotool", "mousedown", "1")
+        try:
+            self.wait_for_pixel(28, 470, GREEN, "the EULA button pressed")
+        finally:
+            self.session.run("xdotool", "mouseup", "1")
+        self.wait_for_pixel(28, 470, over_near_black(WARM_GREY, 0.75), "the EULA button released")
+
+        # A format row that is not installed goes from 0.35 to 0.5.
+        self.wait_for_pixel(270, 258, over_near_black(WARM_GREY, 0.35), "the AAX row at rest")
+        self.move(159, 282)
+        self.wait_for_pixel(270, 258, over_near_black(WARM_GREY, 0.5), "the AAX row hovered")
+
+    def test_shift_switches_the_install_caption_and_back(self):
+        self.move(300, 380)
+        self.session.run("xdotool", "windowactivate", "--sync", self.installer.window, check=False)
+        caption = (516, 502, 60, 20)
+        normal = self.region(*caption)
+
+        self.session.run("xdotool", "keydown", "shift")
+        try:
+            self.session.wait_for(lambda: self.region(*caption) != normal, "the caption to read UNINSTALL")
+        finally:
+            self.session.run("xdotool", "keyup", "shift")
+        self.session.wait_for(lambda: self.region(*caption) == normal, "the caption to read INSTALL again")
+
+    def test_the_hint_line_follows_the_mouse(self):
+        hint = (24, 540, 552, 18)
+        self.move(300, 380)
+        first = self.region(*hint)   # the installer's version until a button is touched
+
+        texts = []
+        for button in ((54, 471), (441, 210), (546, 471)):
+            self.move(*button)
+            self.session.wait_for(lambda: self.region(*hint) not in texts + [first], "a new hint")
+            texts.append(self.region(*hint))
+
+        # Off every button the line is empty, and the version does not come back.
+        self.move(300, 380)
+        self.session.wait_for(lambda: self.region(*hint) == bytes(NEAR_BLACK) * (hint[2] * hint[3]), "an empty hint line")
+
+    def test_resizing_redraws_the_screen_at_the_new_scale(self):
+        for attempt in range(3):
+            self.session.run("xdotool", "windowsize", self.installer.window, "900", "900")
+            try:
+                self.session.wait_for(lambda: self.installer.geometry()[2:] == (900, 900), "900 pixels", timeout=4)
+                break
+            except AssertionError:
+                continue
+        self.wait_for_pixel(880, 4, BLUE, "the top strip across the wider window")
+        self.wait_for_pixel(450, 248, WARM_GREY, "the formats rule at nine pixels a unit")
+        self.wait_for_pixel(450, 360, NEAR_BLACK, "the background")
+
+
+if __name__ == "__main__":
+    BINARY = sys.argv.pop(1)
+    unittest.main(verbosity=2)
