@@ -13,8 +13,9 @@ namespace
     using juce::uint16;
     using juce::uint32;
 
-    // Limits that no real module comes near; they keep a hostile file from costing time.
-    constexpr int maxSections            = 96;    // what the Windows loader itself accepts
+    // Limits that no linker comes near for a plug-in; they keep a hostile header from
+    // making us read or search much.
+    constexpr int maxSections            = 96;
     constexpr int maxTypeEntriesExamined = 256;
 
     constexpr int dosHeaderSize     = 64;

@@ -190,8 +190,8 @@ namespace
         size_t versionBlock() const              { return fileOffsetOf (get32 (versionDataEntry())); }
         size_t fixedFileInfo() const             { return versionBlock() + 40; }
 
-        /** Where the four numbers end: everything the reader needs lies before it. */
-        size_t endOfFileVersion() const          { return fixedFileInfo() + 16; }
+        /** Where VS_FIXEDFILEINFO ends: everything the reader needs lies before it. */
+        size_t endOfFixedFileInfo() const        { return fixedFileInfo() + 52; }
 
         juce::MemoryBlock bytes;
 
@@ -313,8 +313,8 @@ TEST (ModuleVersionReader, EveryTruncationGivesNothingOrTheFullAnswer)
         const auto expected = versionOf (module.bytes);
         ASSERT_TRUE (looksLikeAVersion (expected));
 
-        // A prefix gives the version exactly when it holds the four numbers, and nothing before.
-        const auto needed = module.endOfFileVersion();
+        // A prefix gives the version exactly when it holds the whole fixed file info, and nothing before.
+        const auto needed = module.endOfFixedFileInfo();
         ASSERT_LE (needed, module.bytes.getSize());
 
         for (size_t length = 0; length <= module.bytes.getSize(); ++length)
@@ -329,7 +329,7 @@ TEST (ModuleVersionReader, EveryTruncationGivesNothingOrTheFullAnswer)
 TEST (ModuleVersionReader, TruncationsOfABigModuleGiveNothingOrTheFullAnswer)
 {
     const ModuleBytes module (withResourcesMovedBehind (nineMegabytes));
-    const auto needed = module.endOfFileVersion();
+    const auto needed = module.endOfFixedFileInfo();
     ASSERT_GT (needed, nineMegabytes);
 
     for (size_t length = 0; length <= module.bytes.getSize(); length += 65521)
@@ -361,6 +361,22 @@ TEST (ModuleVersionReader, RefusesALoopInTheResourceTree)
         const auto parent = (juce::uint32) (m.versionNameDirectory() - m.resourceRoot());
         m.set32 (m.versionLanguageEntry() + 4, 0x80000000u | parent);
     }).bytes), "");
+}
+
+TEST (ModuleVersionReader, RefusesALoopThatWouldEndInAnEntryOfTheRoot)
+{
+    // This module's root starts with a type known by name. Made a data entry that leads to
+    // the version's own data, it would complete the path type, name, root, root's first entry.
+    ModuleBytes module (readBytes (modulesFolder().getChildFile ("version_2.5.0.0.dll")));
+    ASSERT_EQ (versionOf (module.bytes), "2.5.0.0");
+
+    const auto firstRootEntry = module.resourceRoot() + 16;
+    ASSERT_NE (module.get32 (firstRootEntry) & 0x80000000u, 0u) << "the first entry should be a named one";
+
+    module.set32 (firstRootEntry + 4, module.get32 (module.versionLanguageEntry() + 4));
+    module.set32 (module.versionNameEntry() + 4, 0x80000000u);
+
+    EXPECT_EQ (versionOf (module.bytes), "");
 }
 
 TEST (ModuleVersionReader, RefusesAHugeSectionCount)
