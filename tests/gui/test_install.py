@@ -185,9 +185,10 @@ class InstallTests(SessionTestCase):
             self.make_old_bundle(name)
         first, second = self.start(), self.start()
         # Side by side, so both can be clicked.
-        self.session.run("xdotool", "windowmove", first.window, "0", "0")
-        self.session.run("xdotool", "windowmove", second.window, "640", "0")
-        self.session.wait_for(lambda: first.geometry()[0] < 100 and second.geometry()[0] >= 640, "the windows to move")
+        self.session.ask_window_manager(["xdotool", "windowmove", first.window, "0", "0"],
+                                        lambda: first.geometry()[0] < 100, "move the first window")
+        self.session.ask_window_manager(["xdotool", "windowmove", second.window, "640", "0"],
+                                        lambda: second.geometry()[0] >= 640, "move the second window")
         self.click(first, "INSTALL")
         self.click(second, "INSTALL")
         self.finish(first)

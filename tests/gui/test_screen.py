@@ -103,13 +103,8 @@ class ScreenTests(SessionTestCase):
         self.session.wait_for(lambda: self.region(*hint) == bytes(NEAR_BLACK) * (hint[2] * hint[3]), "an empty hint line")
 
     def test_resizing_redraws_the_screen_at_the_new_scale(self):
-        for attempt in range(3):
-            self.session.run("xdotool", "windowsize", self.installer.window, "900", "900")
-            try:
-                self.session.wait_for(lambda: self.installer.geometry()[2:] == (900, 900), "900 pixels", timeout=4)
-                break
-            except AssertionError:
-                continue
+        self.session.ask_window_manager(["xdotool", "windowsize", self.installer.window, "900", "900"],
+                                        lambda: self.installer.geometry()[2:] == (900, 900), "resize to 900 pixels")
         self.wait_for_pixel(880, 4, BLUE, "the top strip across the wider window")
         self.wait_for_pixel(450, 248, WARM_GREY, "the formats rule at nine pixels a unit")
         self.wait_for_pixel(450, 360, NEAR_BLACK, "the background")

@@ -42,6 +42,17 @@ class XSession:
             time.sleep(0.1)
         raise AssertionError("timed out waiting for " + what)
 
+    def ask_window_manager(self, command, condition, what, attempts=3, timeout=4.0):
+        """Sends a request about a window until the condition holds: a window manager still busy
+        with a window's start may drop what it is asked."""
+        for _ in range(attempts):
+            self.run(*command)
+            try:
+                return self.wait_for(condition, what, timeout)
+            except AssertionError:
+                continue
+        raise AssertionError("the window manager never did: " + what)
+
     def screenshot(self, path, window="root"):
         self.run("/usr/bin/import", "-window", window, path)
         return path
