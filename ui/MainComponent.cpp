@@ -40,6 +40,13 @@ namespace
         return { nullptr, 0 };
     }
 
+    /** A reduced-alpha palette colour as it comes out over the screen's opaque background. Filling
+        with the blended colour gives the same pixels as blending, at the cost of an opaque fill. */
+    juce::Colour onBackground (juce::Colour colour, float alpha)
+    {
+        return Palette::nearBlack.overlaidWith (colour.withAlpha (alpha));
+    }
+
     std::unique_ptr<juce::Drawable> loadCharcoalIcon (const char* data, int size)
     {
         auto drawable = loadIcon (data, size);
@@ -168,7 +175,7 @@ void MainComponent::paint (juce::Graphics& g)
     g.setColour (Palette::blue);
     g.fillRect (0.0f, 0.0f, 100.0f * s, s);
 
-    g.setColour (Palette::warmGrey.withAlpha (0.5f));
+    g.setColour (onBackground (Palette::warmGrey, 0.5f));
     g.fillEllipse (w - 2.0f * s, h - 2.0f * s, s, s);
     g.fillEllipse (w - 2.0f * s, h - 4.0f * s, s, s);
     g.fillEllipse (w - 4.0f * s, h - 2.0f * s, s, s);
@@ -243,7 +250,7 @@ juce::Colour MainComponent::buttonColour (const juce::Button& button) const
     if (button.isMouseButtonDown())
         return Palette::green;
 
-    return Palette::warmGrey.withAlpha (button.isMouseOver (false) ? 0.75f : 0.5f);
+    return onBackground (Palette::warmGrey, button.isMouseOver (false) ? 0.75f : 0.5f);
 }
 
 void MainComponent::paintExtrasButton (juce::Graphics& g, int extrasIndex)
@@ -319,7 +326,7 @@ void MainComponent::paintSelectAllButton (juce::Graphics& g)
     const auto r = selectAllButton->getBounds().toFloat();
     const bool pressed = selectAllButton->isMouseButtonDown();
 
-    g.setColour (pressed ? Palette::green : Palette::warmGrey.withAlpha (0.1f));
+    g.setColour (pressed ? Palette::green : onBackground (Palette::warmGrey, 0.1f));
     g.fillRoundedRectangle (r, s);
 
     g.setColour (pressed ? Palette::charcoal : Palette::warmGrey);
@@ -337,9 +344,9 @@ void MainComponent::paintFormatRow (juce::Graphics& g, int formatIndex)
     const auto status = FormatStatus::detect (installFolders[(size_t) formatIndex], productName, productVersion, formatIndex);
 
     if (status.installed)
-        g.setColour ((status.needsUpdate ? Palette::orange : Palette::blue).withAlpha (hovered ? 1.0f : 0.9f));
+        g.setColour (onBackground (status.needsUpdate ? Palette::orange : Palette::blue, hovered ? 1.0f : 0.9f));
     else
-        g.setColour (Palette::warmGrey.withAlpha (hovered ? 0.5f : 0.35f));
+        g.setColour (onBackground (Palette::warmGrey, hovered ? 0.5f : 0.35f));
 
     g.fillRoundedRectangle (r, s);
 
