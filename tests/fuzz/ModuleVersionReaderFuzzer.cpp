@@ -3,6 +3,8 @@
 #include <cstddef>
 #include <cstdint>
 
+extern "C" int LLVMFuzzerTestOneInput (const uint8_t* data, size_t size);
+
 // Any bytes at all: the reader must answer with nothing or four numbers, within its budget.
 extern "C" int LLVMFuzzerTestOneInput (const uint8_t* data, size_t size)
 {
