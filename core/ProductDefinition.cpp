@@ -29,14 +29,19 @@ namespace ProductDefinition
         return rawName.replaceFirstOccurrenceOf ("_", " ");
     }
 
+    juce::String bundleName (const juce::String& productName, int formatIndex)
+    {
+        return productName + formatExtensions[formatIndex];
+    }
+
     juce::File bundleFor (const juce::File& installFolder, const juce::String& productName, int formatIndex)
     {
-        return installFolder.getChildFile (productName + formatExtensions[formatIndex]);
+        return installFolder.getChildFile (bundleName (productName, formatIndex));
     }
 
     juce::File versionFileFor (const juce::File& bundle, const juce::String& productName, int formatIndex)
     {
-        const auto moduleName = productName + formatExtensions[formatIndex];
+        const auto moduleName = bundleName (productName, formatIndex);
 
         switch (formatIndex)
         {

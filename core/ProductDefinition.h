@@ -43,6 +43,9 @@ namespace ProductDefinition
     /** The name shown everywhere: its first underscore, if any, becomes a space. */
     juce::String displayProductName (const juce::String& rawName);
 
+    /** The name of a format's bundle, which is also the name of the module inside it. */
+    juce::String bundleName (const juce::String& productName, int formatIndex);
+
     /** The item in an install folder that holds one format of the product. */
     juce::File bundleFor (const juce::File& installFolder, const juce::String& productName, int formatIndex);
 

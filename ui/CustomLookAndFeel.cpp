@@ -26,6 +26,7 @@ CustomLookAndFeel::CustomLookAndFeel()
     setColour (juce::Label::textColourId,                       Palette::offWhite);
 }
 
+// The regular face goes first, the reverse of what member destruction alone would do.
 CustomLookAndFeel::~CustomLookAndFeel()
 {
     regularTypeface = nullptr;

@@ -492,7 +492,7 @@ void MainComponent::installSelectedFormats()
             continue;
 
         const auto& folder = installFolders[(size_t) formatIndex];
-        const auto bundleName = productName + formatExtensions[formatIndex];
+        const auto bundleName = ProductDefinition::bundleName (productName, formatIndex);
 
         if (uninstallMode)
         {

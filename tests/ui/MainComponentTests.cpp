@@ -2,27 +2,7 @@
 #include "ui/MainComponent.h"
 #include "ui/Palette.h"
 #include "core/InstallPathSettings.h"
-
-namespace
-{
-    juce::Component* childNamed (juce::Component& parent, const juce::String& name)
-    {
-        for (auto* child : parent.getChildren())
-            if (child->getName() == name)
-                return child;
-
-        return nullptr;
-    }
-
-    juce::Label* hintLabelOf (juce::Component& parent)
-    {
-        for (auto* child : parent.getChildren())
-            if (auto* label = dynamic_cast<juce::Label*> (child))
-                return label;
-
-        return nullptr;
-    }
-}
+#include "ui/ComponentLookup.h"
 
 TEST (MainComponent, StartsAtSixHundredPixelsWithEveryButtonTransparent)
 {
@@ -182,8 +162,8 @@ TEST (MainComponent, InstallReportsEachFormatAndEndsInTheFinishedState)
         .replaceWithText ("<Plugin_Manager_Settings AAX_Path=\"C:\\Blocked\\AAX\"/>");
 
     MainComponent main;
-    auto* selectAll = dynamic_cast<juce::Button*> (childNamed (main, "SELECT_ALL"));
-    auto* install = dynamic_cast<juce::Button*> (childNamed (main, "INSTALL"));
+    auto* selectAll = buttonNamed (main, "SELECT_ALL");
+    auto* install = buttonNamed (main, "INSTALL");
     ASSERT_TRUE (selectAll != nullptr && install != nullptr);
 
     main.buttonClicked (selectAll);
@@ -222,9 +202,9 @@ TEST (MainComponent, ShiftTurnsInstallIntoRemovalOfTheSelectedBundles)
     clap.replaceWithText ("module");
 
     MainComponent main;
-    main.buttonClicked (dynamic_cast<juce::Button*> (childNamed (main, "CLAP")));
+    main.buttonClicked (buttonNamed (main, "CLAP"));
     main.modifierKeysChanged (juce::ModifierKeys (juce::ModifierKeys::shiftModifier));
-    main.buttonClicked (dynamic_cast<juce::Button*> (childNamed (main, "INSTALL")));
+    main.buttonClicked (buttonNamed (main, "INSTALL"));
 
     ASSERT_EQ (main.getFormatResults().size(), 1u);
     EXPECT_TRUE (main.getFormatResults()[0].succeeded);

@@ -2,6 +2,7 @@
 #include "ui/MainComponent.h"
 #include "ui/Palette.h"
 #include "core/InstallPathSettings.h"
+#include "ui/ComponentLookup.h"
 
 #include <BinaryData.h>
 
@@ -36,15 +37,6 @@ namespace
                     ++n;
 
         return n;
-    }
-
-    juce::Component* childNamed (juce::Component& parent, const juce::String& name)
-    {
-        for (auto* child : parent.getChildren())
-            if (child->getName() == name)
-                return child;
-
-        return nullptr;
     }
 
     /** VST3 outdated, CLAP current, AAX absent. */
@@ -105,7 +97,7 @@ TEST_P (MainScreen, NormalViewShowsEachFormatsStateAndSelection)
     const auto s = main.getScale();
     const auto at = [s] (float u) { return juce::roundToInt (u * s); };
 
-    main.buttonClicked (dynamic_cast<juce::Button*> (childNamed (main, "CLAP")));   // deselect CLAP
+    main.buttonClicked (buttonNamed (main, "CLAP"));   // deselect CLAP
     const auto image = snapshot (main);
 
     expectFrame (image, s);
@@ -133,7 +125,7 @@ TEST_P (MainScreen, SuccessViewReplacesTheRowsWithTheGreenPicture)
     const auto s = main.getScale();
     const auto at = [s] (float u) { return juce::roundToInt (u * s); };
 
-    main.buttonClicked (dynamic_cast<juce::Button*> (childNamed (main, "INSTALL")));   // nothing selected: success
+    main.buttonClicked (buttonNamed (main, "INSTALL"));   // nothing selected: success
     const auto image = snapshot (main);
 
     expectFrame (image, s);
@@ -158,19 +150,15 @@ TEST_P (MainScreen, FailureViewShowsTheWarningAndTheReason)
     const auto s = main.getScale();
     const auto at = [s] (float u) { return juce::roundToInt (u * s); };
 
-    main.buttonClicked (dynamic_cast<juce::Button*> (childNamed (main, "CLAP")));
-    main.buttonClicked (dynamic_cast<juce::Button*> (childNamed (main, "INSTALL")));
+    main.buttonClicked (buttonNamed (main, "CLAP"));
+    main.buttonClicked (buttonNamed (main, "INSTALL"));
     const auto image = snapshot (main);
 
     EXPECT_GT (count (image, { at (16), at (40), at (68), at (14) }, Palette::orange, 4), 50) << "warning picture";
     EXPECT_EQ (count (image, { at (16), at (40), at (68), at (14) }, Palette::green, 4), 0) << "no success picture";
     EXPECT_GT (count (image, { at (4), at (58), at (92), at (8) }, Palette::offWhite, 20), 50) << "caption";
 
-    juce::Label* hint = nullptr;
-    for (auto* child : main.getChildren())
-        if (auto* label = dynamic_cast<juce::Label*> (child))
-            hint = label;
-
+    auto* hint = hintLabelOf (main);
     ASSERT_NE (hint, nullptr);
     ASSERT_EQ (main.getFormatResults().size(), 1u);
     EXPECT_EQ (hint->getText(), main.getFormatResults()[0].reason);
