@@ -31,6 +31,15 @@ namespace ProductDefinition
     inline constexpr const char* productPageAddress = "https://www.orvanta-audio.example/products/kelvara-2";
     inline constexpr const char* manualAddress      = "https://docs.orvanta-audio.example/manuals/Kelvara_2_Manual.pdf";
 
+    /** The start of the support e-mail link: scheme, address and the subject parameter's name. */
+    inline constexpr const char* supportMailLinkStart = "mailto:support@orvanta-audio.example?subject=";
+
+    /** The invitation to the maker's community chat. */
+    inline constexpr const char* discordInviteAddress = "https://discord.gg/orvanta-audio";
+
+    /** The years of the about text's closing line. */
+    inline constexpr const char* copyrightYears = "2021-2026";
+
     /** The Windows folder under which every format's default install folder lies. */
     inline constexpr const char* commonFilesPath = "C:/Program Files/Common Files";
 

@@ -1,7 +1,174 @@
 #include "panels/panel_changelog.h"
+#include "ui/HiddenButton.h"
+#include "ui/PanelFrame.h"
+#include "ui/Palette.h"
 
-panel_changelog::panel_changelog (juce::String, juce::String) {}
+namespace
+{
+    struct BlockStyle
+    {
+        juce::Font regular, bold, italic;
+        juce::Colour colour;
+        float spaceBefore, spaceAfter, indent;
+    };
+
+    juce::Font fontOf (float height, int styleFlags)
+    {
+        return juce::Font (juce::FontOptions (height, styleFlags));
+    }
+
+    BlockStyle headingStyle (float height, float before, float after)
+    {
+        return { fontOf (height, juce::Font::bold), fontOf (height, juce::Font::bold),
+                 fontOf (height, juce::Font::bold | juce::Font::italic),
+                 Palette::offWhite, before, after, 0.0f };
+    }
+
+    BlockStyle bodyStyle (float s, float indent)
+    {
+        return { fontOf (3.0f * s, juce::Font::plain), fontOf (3.0f * s, juce::Font::bold),
+                 fontOf (3.0f * s, juce::Font::italic),
+                 Palette::warmGrey, 0.0f, 0.3f * s, indent };
+    }
+
+    BlockStyle styleFor (panel_changelog::BlockType type, float s)
+    {
+        switch (type)
+        {
+            case MarkdownParser::heading1:  return headingStyle (5.0f * s, 1.5f * s, 0.6f * s);
+            case MarkdownParser::heading2:  return headingStyle (4.0f * s, 1.0f * s, 0.5f * s);
+            case MarkdownParser::heading3:  return headingStyle (3.5f * s, 0.8f * s, 0.4f * s);
+            case MarkdownParser::bullet:    return bodyStyle (s, 4.0f * s);
+            case MarkdownParser::paragraph:
+            case MarkdownParser::blank:
+            default:                        return bodyStyle (s, 0.0f);
+        }
+    }
+}
+
+//==============================================================================
+panel_changelog::ChangelogContent::ChangelogContent (const std::vector<Block>& blocksToShow)
+    : blocks (&blocksToShow)
+{
+}
+
+panel_changelog::ChangelogContent::~ChangelogContent() = default;
+
+void panel_changelog::ChangelogContent::layoutBlocks (int newWidth, float newScale)
+{
+    width = newWidth;
+    scale = newScale;
+    rendered.clear();
+
+    const auto s = scale;
+    auto y = s;
+
+    for (const auto& block : *blocks)
+    {
+        if (block.type == MarkdownParser::blank)
+        {
+            rendered.push_back ({ block.type, {}, y, 1.5f * s, 0.0f });
+            y += 1.5f * s;
+            continue;
+        }
+
+        const auto style = styleFor (block.type, s);
+
+        juce::AttributedString text;
+        text.setJustification (juce::Justification::topLeft);
+        text.setWordWrap (juce::AttributedString::byWord);
+        text.setLineSpacing (0.0f);
+        appendMarkdownSpans (text, block.text, style.regular, style.bold, style.italic, style.colour);
+
+        juce::TextLayout layout;
+        layout.createLayout (text, juce::jmax (0.0f, (float) width - style.indent - s));
+        const auto height = layout.getHeight();
+
+        rendered.push_back ({ block.type, std::move (text), y + style.spaceBefore, height, style.indent });
+        y += style.spaceBefore + height + style.spaceAfter;
+    }
+
+    setBounds (getX(), getY(), width, juce::roundToInt (y + s));
+}
+
+void panel_changelog::ChangelogContent::paint (juce::Graphics& g)
+{
+    const auto s = scale;
+    const auto clip = g.getClipBounds().toFloat();
+
+    for (const auto& block : rendered)
+    {
+        if (block.type == MarkdownParser::blank)
+            continue;
+
+        const juce::Rectangle<float> area (block.indent, block.y, (float) width - block.indent - s, block.height + s);
+
+        // Only what is in view: the notes are far taller than the viewport.
+        if (! area.withLeft (0.0f).intersects (clip))
+            continue;
+
+        if (block.type == MarkdownParser::bullet)
+        {
+            g.setColour (Palette::warmGrey);
+            g.setFont (juce::Font (juce::FontOptions (3.0f * s, juce::Font::bold)));
+            g.drawText (juce::String::charToString ((juce::juce_wchar) 0x2022),
+                        juce::Rectangle<int> (juce::roundToInt (0.5f * s), juce::roundToInt (block.y),
+                                              juce::roundToInt (3.0f * s), juce::roundToInt (3.5f * s)).toFloat(),
+                        juce::Justification::topLeft, false);
+        }
+
+        block.text.draw (g, area);
+    }
+}
+
+//==============================================================================
+panel_changelog::panel_changelog (const juce::String& markdown, const juce::String& name)
+    : productName (name)
+{
+    scale = 9.0f;
+
+    parseMarkdown (markdown);
+    content = std::make_unique<ChangelogContent> (blocks);
+
+    viewport = std::make_unique<juce::Viewport>();
+    addAndMakeVisible (*viewport);
+    viewport->setViewedComponent (content.get(), false);
+    viewport->setScrollBarsShown (true, false, false, false);
+
+    closeButton = HiddenButton::addTo (*this, *this, "X");
+}
 
 panel_changelog::~panel_changelog() = default;
 
-void panel_changelog::buttonClicked (juce::Button*) {}
+void panel_changelog::parseMarkdown (const juce::String& markdown)
+{
+    MarkdownParser::appendBlocks (markdown, blocks);
+}
+
+void panel_changelog::paint (juce::Graphics& g)
+{
+    PanelFrame::paintBackground (g);
+    PanelFrame::paintHeading (g, "CHANGELOG - " + productName.toUpperCase(), scale);
+    PanelFrame::paintCloseGlyph (g, *closeButton, scale);
+}
+
+void panel_changelog::resized()
+{
+    viewport->setBounds (PanelFrame::contentArea (scale));
+
+    // Laid out at the full width first; if that needs the scroll bar, again at the width beside
+    // it, so that no text lies hidden under the bar.
+    const auto fullWidth = viewport->getWidth();
+    content->layoutBlocks (fullWidth, scale);
+
+    if (content->getHeight() > viewport->getHeight())
+        content->layoutBlocks (fullWidth - viewport->getScrollBarThickness(), scale);
+
+    closeButton->setBounds (PanelFrame::closeButtonArea (scale));
+}
+
+// The close button is the panel's only button.
+void panel_changelog::buttonClicked (juce::Button*)
+{
+    PanelFrame::close (*this);
+}

@@ -1,20 +1,79 @@
 #pragma once
 
 #include <juce_gui_basics/juce_gui_basics.h>
+#include <vector>
+
+#include "core/MarkdownParser.h"
+#include "ui/MarkdownSpans.h"
 
 //==============================================================================
-/** The overlay that shows the release notes. */
+/** The overlay that shows the release notes: the embedded Markdown parsed once into blocks,
+    laid out as styled text in a vertically scrolling view whenever the panel is laid out. */
 class panel_changelog : public juce::Component,
                         public juce::Button::Listener
 {
 public:
-    panel_changelog (juce::String releaseNotes, juce::String productName);
+    using BlockType = MarkdownParser::BlockType;
+    using Block = MarkdownParser::Block;
+
+    //==============================================================================
+    /** The laid-out blocks, as the viewport shows them. */
+    class ChangelogContent : public juce::Component
+    {
+    public:
+        struct RenderedBlock
+        {
+            BlockType type;
+            juce::AttributedString text;   // empty for a blank block
+            float y;                       // top of the text
+            float height;                  // of the laid-out text
+            float indent;                  // left offset of the text
+        };
+
+        explicit ChangelogContent (const std::vector<Block>& blocksToShow);
+        ~ChangelogContent() override;
+
+        void paint (juce::Graphics&) override;
+
+        /** Lays every block out for the width, and takes the height they need. */
+        void layoutBlocks (int newWidth, float newScale);
+
+        const std::vector<RenderedBlock>& getRenderedBlocks() const noexcept   { return rendered; }
+
+    private:
+        const std::vector<Block>* blocks;
+        std::vector<RenderedBlock> rendered;
+        int width = 0;
+        float scale = 9.0f;
+
+        JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (ChangelogContent)
+    };
+
+    //==============================================================================
+    panel_changelog (const juce::String& markdown, const juce::String& productName);
     ~panel_changelog() override;
+
+    void paint (juce::Graphics&) override;
+    void resized() override;
 
     void buttonClicked (juce::Button*) override;
 
+    /** Appends the text's blocks to the panel's. */
+    void parseMarkdown (const juce::String& markdown);
+
+    const std::vector<Block>& getBlocks() const noexcept     { return blocks; }
+    const ChangelogContent& getContent() const noexcept      { return *content; }
+    const juce::Viewport& getViewport() const noexcept       { return *viewport; }
+
+    /** The layout unit in pixels; the opener copies its own in before setting the bounds. */
     float scale = 9.0f;
 
 private:
+    juce::String productName;
+    std::vector<Block> blocks;
+    std::unique_ptr<ChangelogContent> content;
+    std::unique_ptr<juce::Viewport> viewport;
+    std::unique_ptr<juce::TextButton> closeButton;
+
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (panel_changelog)
 };

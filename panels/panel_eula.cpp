@@ -1,7 +1,42 @@
 #include "panels/panel_eula.h"
+#include "ui/HiddenButton.h"
+#include "ui/PanelFrame.h"
+#include "ui/Palette.h"
 
-panel_eula::panel_eula (juce::String) {}
+panel_eula::panel_eula (juce::String agreementText)
+{
+    scale = 9.0f;
+
+    textEditor = std::make_unique<juce::TextEditor>();
+    addAndMakeVisible (*textEditor);
+    textEditor->setMultiLine (true);
+    textEditor->setText (agreementText, true);
+    textEditor->applyColourToAllText (Palette::warmGrey);
+
+    // Drawn in the background's colour, the box's outline disappears into the panel.
+    textEditor->setColour (juce::TextEditor::outlineColourId, Palette::nearBlack);
+    textEditor->setColour (juce::TextEditor::focusedOutlineColourId, Palette::nearBlack);
+
+    closeButton = HiddenButton::addTo (*this, *this, "X");
+}
 
 panel_eula::~panel_eula() = default;
 
-void panel_eula::buttonClicked (juce::Button*) {}
+void panel_eula::paint (juce::Graphics& g)
+{
+    PanelFrame::paintBackground (g);
+    PanelFrame::paintHeading (g, "LICENSE AGREEMENT", scale);
+    PanelFrame::paintCloseGlyph (g, *closeButton, scale);
+}
+
+void panel_eula::resized()
+{
+    textEditor->setBounds (PanelFrame::contentArea (scale));
+    closeButton->setBounds (PanelFrame::closeButtonArea (scale));
+}
+
+// The close button is the panel's only button.
+void panel_eula::buttonClicked (juce::Button*)
+{
+    PanelFrame::close (*this);
+}

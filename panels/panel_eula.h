@@ -3,7 +3,8 @@
 #include <juce_gui_basics/juce_gui_basics.h>
 
 //==============================================================================
-/** The overlay that shows the licence agreement. */
+/** The overlay that shows the licence agreement in a scrollable text box. The text lives only
+    in the box: edits are lost with the panel, and every opening builds a fresh one. */
 class panel_eula : public juce::Component,
                    public juce::Button::Listener
 {
@@ -11,10 +12,17 @@ public:
     explicit panel_eula (juce::String agreementText);
     ~panel_eula() override;
 
+    void paint (juce::Graphics&) override;
+    void resized() override;
+
     void buttonClicked (juce::Button*) override;
 
+    /** The layout unit in pixels; the opener copies its own in before setting the bounds. */
     float scale = 9.0f;
 
 private:
+    std::unique_ptr<juce::TextEditor> textEditor;
+    std::unique_ptr<juce::TextButton> closeButton;
+
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (panel_eula)
 };

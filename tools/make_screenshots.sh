@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Takes the README's screenshots from the real binary in a headless X server:
-# the main screen with one format current, one outdated and one absent, and the success view.
+# the main screen with one format current, one outdated and one absent, each information
+# panel over it, and the success view.
 set -euo pipefail
 
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
@@ -35,6 +36,16 @@ done
 xdotool mousemove 300 380
 sleep 1
 /usr/bin/import -window root "$out/main.png"
+
+# Each panel, opened by its button and closed by the glyph at the top right.
+for panel in "eula 54" "support 261" "changelog 330"; do
+    set -- $panel
+    xdotool mousemove "$2" 471 click 1 mousemove 300 380
+    sleep 1
+    /usr/bin/import -window root "$out/$1.png"
+    xdotool mousemove 552 33 click 1 mousemove 300 380
+    sleep 0.5
+done
 
 xdotool mousemove 546 471 click 1 mousemove 300 380
 sleep 1

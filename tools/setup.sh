@@ -16,6 +16,8 @@ packages=(
     libgtest-dev python3 python3-pefile libimage-exiftool-perl unzip libxml2-utils
     # the real program in a headless X server
     xvfb xauth xdotool openbox wmctrl imagemagick x11-utils gdb e2fsprogs
+    # ImageMagick's own SVG reader, which renders the payload folder icon
+    libmagickcore-6.q16-6-extra
     # the Windows pieces: payload modules and resource scripts, and the 32-bit test module
     gcc-mingw-w64-x86-64 binutils-mingw-w64-x86-64 gcc-mingw-w64-i686 binutils-mingw-w64-i686
     # fuzzing with sanitizers

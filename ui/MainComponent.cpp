@@ -1,4 +1,5 @@
 #include "ui/MainComponent.h"
+#include "ui/HiddenButton.h"
 #include "ui/Palette.h"
 #include "core/ProductDefinition.h"
 #include "core/FormatStatus.h"
@@ -80,16 +81,16 @@ MainComponent::MainComponent()
     resolveInstallFolders();
 
     for (size_t i = 0; i < extrasButtons.size(); ++i)
-        addTransparentButton (extrasButtons[i], extrasNames[(int) i]);
+        extrasButtons[i] = HiddenButton::addTo (*this, *this, extrasNames[(int) i]);
 
     for (size_t i = 0; i < formatButtons.size(); ++i)
     {
         formatSelected[i] = bundleFor ((int) i).exists();
-        addTransparentButton (formatButtons[i], formatNames[(int) i]);
+        formatButtons[i] = HiddenButton::addTo (*this, *this, formatNames[(int) i]);
     }
 
-    addTransparentButton (installButton, "INSTALL");
-    addTransparentButton (selectAllButton, "SELECT_ALL");
+    installButton = HiddenButton::addTo (*this, *this, "INSTALL");
+    selectAllButton = HiddenButton::addTo (*this, *this, "SELECT_ALL");
 
     createHintLabel();
 
@@ -140,15 +141,6 @@ void MainComponent::resolveInstallFolders()
     InstallPathSettings::resolve (settingsFolder, installFolders);
 }
 
-void MainComponent::addTransparentButton (std::unique_ptr<juce::TextButton>& button, const juce::String& buttonName)
-{
-    button = std::make_unique<juce::TextButton>();
-    addAndMakeVisible (*button);
-    button->setName (buttonName);
-    button->setAlpha (0.0f);
-    button->addListener (this);
-}
-
 void MainComponent::createHintLabel()
 {
     hintLabel = std::make_unique<juce::Label>();
@@ -167,24 +159,10 @@ juce::File MainComponent::bundleFor (int formatIndex) const
 void MainComponent::paint (juce::Graphics& g)
 {
     const auto s = scale;
-    const auto w = (float) getWidth();
-    const auto h = (float) getHeight();
 
-    g.fillAll (Palette::nearBlack);
-
-    g.setColour (Palette::blue);
-    g.fillRect (0.0f, 0.0f, 100.0f * s, s);
-
-    g.setColour (onBackground (Palette::warmGrey, 0.5f));
-    g.fillEllipse (w - 2.0f * s, h - 2.0f * s, s, s);
-    g.fillEllipse (w - 2.0f * s, h - 4.0f * s, s, s);
-    g.fillEllipse (w - 4.0f * s, h - 2.0f * s, s, s);
+    paintUnchangingLayer (g);
 
     g.setFont (juce::Font (juce::FontOptions (customLookAndFeel.regularTypeface)));
-
-    paintHeader (g);
-    paintSectionCaptions (g);
-
     g.setFont (2.25f * s);
 
     for (int i = 0; i < (int) extrasButtons.size(); ++i)
@@ -202,6 +180,68 @@ void MainComponent::paint (juce::Graphics& g)
 
     for (int i = 0; i < ProductDefinition::numFormats; ++i)
         paintFormatRow (g, i);
+}
+
+void MainComponent::paintUnchangingLayer (juce::Graphics& g)
+{
+    const auto s = scale;
+    const auto w = (float) getWidth();
+    const auto h = (float) getHeight();
+
+    // The header's large text and wordmark change with nothing but the size, so they are drawn
+    // once per size and copied after that, which keeps resizing smooth. On a scaled display
+    // they are drawn directly, at full resolution.
+    const auto headerBand = getLocalBounds().withHeight (juce::roundToInt (std::ceil (28.0f * s)));
+
+    if (juce::approximatelyEqual (g.getInternalContext().getPhysicalPixelScaleFactor(), 1.0f))
+    {
+        if (headerLayer.getBounds() != headerBand)
+        {
+            headerLayer = juce::Image (juce::Image::RGB, headerBand.getWidth(), headerBand.getHeight(), false);
+            juce::Graphics layer (headerLayer);
+            paintHeaderBand (layer);
+        }
+
+        g.drawImageAt (headerLayer, 0, 0);
+    }
+    else
+    {
+        juce::Graphics::ScopedSaveState state (g);
+        g.reduceClipRegion (headerBand);
+        paintHeaderBand (g);
+    }
+
+    g.setColour (Palette::nearBlack);
+    g.fillRect (getLocalBounds().withTrimmedTop (headerBand.getHeight()));
+
+    g.setColour (onBackground (Palette::warmGrey, 0.5f));
+    g.fillEllipse (w - 2.0f * s, h - 2.0f * s, s, s);
+    g.fillEllipse (w - 2.0f * s, h - 4.0f * s, s, s);
+    g.fillEllipse (w - 4.0f * s, h - 2.0f * s, s, s);
+
+    g.setColour (Palette::warmGrey);
+    g.setFont (juce::Font (juce::FontOptions (customLookAndFeel.regularTypeface)).withHeight (4.0f * s));
+    g.drawSingleLineText ("EXTRAS", (int) (4.0f * s), (int) (70.0f * s), juce::Justification::left);
+    g.fillRect (4.0f * s, 71.5f * s, 92.0f * s, 0.25f * s);
+}
+
+/** Everything above the format rows: background, top strip, title, wordmark, FORMATS and its rule. */
+void MainComponent::paintHeaderBand (juce::Graphics& g)
+{
+    const auto s = scale;
+
+    g.fillAll (Palette::nearBlack);
+
+    g.setColour (Palette::blue);
+    g.fillRect (0.0f, 0.0f, 100.0f * s, s);
+
+    g.setFont (juce::Font (juce::FontOptions (customLookAndFeel.regularTypeface)));
+    paintHeader (g);
+
+    g.setColour (Palette::warmGrey);
+    g.setFont (4.0f * s);
+    g.drawSingleLineText ("FORMATS", (int) (4.0f * s), (int) (26.0f * s), juce::Justification::left);
+    g.fillRect (4.0f * s, 27.5f * s, 92.0f * s, 0.25f * s);
 }
 
 void MainComponent::paintHeader (juce::Graphics& g)
@@ -230,19 +270,6 @@ void MainComponent::paintHeader (juce::Graphics& g)
     g.setFont (2.0f * s);
     g.drawSingleLineText ("v" + juce::String (ProductDefinition::installerVersion), (int) (75.0f * s), (int) (6.0f * s),
                           juce::Justification::left);
-}
-
-void MainComponent::paintSectionCaptions (juce::Graphics& g)
-{
-    const auto s = scale;
-
-    g.setColour (Palette::warmGrey);
-    g.setFont (4.0f * s);
-    g.drawSingleLineText ("FORMATS", (int) (4.0f * s), (int) (26.0f * s), juce::Justification::left);
-    g.fillRect (4.0f * s, 27.5f * s, 92.0f * s, 0.25f * s);
-
-    g.drawSingleLineText ("EXTRAS", (int) (4.0f * s), (int) (70.0f * s), juce::Justification::left);
-    g.fillRect (4.0f * s, 71.5f * s, 92.0f * s, 0.25f * s);
 }
 
 juce::Colour MainComponent::buttonColour (const juce::Button& button) const
@@ -397,19 +424,10 @@ void MainComponent::resized()
     hintLabel->setFont (juce::Font (juce::FontOptions (customLookAndFeel.regularTypeface).withHeight (3.0f * s)));
     place (*hintLabel, 4.0f, 90.0f, 92.0f, 3.0f);
 
-    if (eulaPanel != nullptr)
-    {
-        eulaPanel->scale = scale;
-        eulaPanel->setBounds (getBounds());
-        eulaPanel->setAlwaysOnTop (true);
-    }
-
-    if (supportPanel != nullptr)
-    {
-        supportPanel->scale = scale;
-        supportPanel->setBounds (getBounds());
-        supportPanel->setAlwaysOnTop (true);
-    }
+    // Every panel there is, shown or detached, takes the new size and scale.
+    followWindow (eulaPanel.get());
+    followWindow (supportPanel.get());
+    followWindow (changelogPanel.get());
 }
 
 void MainComponent::modifierKeysChanged (const juce::ModifierKeys& modifiers)
@@ -531,6 +549,49 @@ void MainComponent::installSelectedFormats()
 
 //==============================================================================
 // The panels fill these in; until then the extras that open them do nothing.
-void MainComponent::openEulaPanel()       {}
-void MainComponent::openSupportPanel()    {}
-void MainComponent::openChangelogPanel()  {}
+//==============================================================================
+void MainComponent::openEulaPanel()
+{
+    // The panel shown before is deleted here, once the new one exists.
+    eulaPanel = std::make_unique<panel_eula> (eulaText);
+    addAndMakeVisible (*eulaPanel);
+    eulaPanel->scale = scale;
+    coverWithPanel (*eulaPanel);
+}
+
+void MainComponent::openSupportPanel()
+{
+    supportPanel = std::make_unique<panel_support>();
+    addAndMakeVisible (*supportPanel);
+    supportPanel->scale = scale;
+    supportPanel->settingsFolder = settingsFolder;
+    supportPanel->productName = productName;
+    supportPanel->productVersion = productVersion;
+    coverWithPanel (*supportPanel);
+}
+
+void MainComponent::openChangelogPanel()
+{
+    const auto releaseNotes = juce::String::createStringFromData (BinaryData::CHANGELOG_md, BinaryData::CHANGELOG_mdSize);
+
+    changelogPanel = std::make_unique<panel_changelog> (releaseNotes, productName);
+    addAndMakeVisible (*changelogPanel);
+    changelogPanel->scale = scale;
+    coverWithPanel (*changelogPanel);
+}
+
+void MainComponent::coverWithPanel (juce::Component& panel)
+{
+    panel.setBounds (getBounds());
+    panel.setAlwaysOnTop (true);
+}
+
+template <typename Panel>
+void MainComponent::followWindow (Panel* panel)
+{
+    if (panel == nullptr)
+        return;
+
+    panel->scale = scale;
+    coverWithPanel (*panel);
+}

@@ -47,13 +47,13 @@ private:
     void loadPictures();
     void setDefaultInstallFolders();
     void resolveInstallFolders();
-    void addTransparentButton (std::unique_ptr<juce::TextButton>& button, const juce::String& buttonName);
     void createHintLabel();
 
     juce::File bundleFor (int formatIndex) const;
 
+    void paintUnchangingLayer (juce::Graphics&);
+    void paintHeaderBand (juce::Graphics&);
     void paintHeader (juce::Graphics&);
-    void paintSectionCaptions (juce::Graphics&);
     void paintExtrasButton (juce::Graphics&, int extrasIndex);
     void paintInstallButton (juce::Graphics&);
     void paintResultView (juce::Graphics&);
@@ -68,6 +68,10 @@ private:
     void openEulaPanel();
     void openSupportPanel();
     void openChangelogPanel();
+    void coverWithPanel (juce::Component&);
+
+    template <typename Panel>
+    void followWindow (Panel*);
 
     //==============================================================================
     int lastModifierFlags = 0;
@@ -106,6 +110,8 @@ private:
     std::vector<InstallEngine::FormatResult> formatResults;
     std::unique_ptr<juce::Drawable> warningIcon;    // the result view's picture when a format failed
     bool showingFailureReason = false;              // the hint line shows why, until a button is touched
+
+    juce::Image headerLayer;                        // the header band, drawn once per size
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (MainComponent)
 };

@@ -65,9 +65,11 @@ class ScreenTests(SessionTestCase):
         self.session.run("xdotool", "mousedown", "1")
         try:
             self.wait_for_pixel(28, 470, GREEN, "the EULA button pressed")
+            # Dragged off before the release, the press is abandoned: no licence panel covers the screen.
+            self.move(300, 380)
         finally:
             self.session.run("xdotool", "mouseup", "1")
-        self.wait_for_pixel(28, 470, over_near_black(WARM_GREY, 0.75), "the EULA button released")
+        self.wait_for_pixel(28, 470, over_near_black(WARM_GREY, 0.5), "the EULA button abandoned")
 
         # A format row that is not installed goes from 0.35 to 0.5.
         self.wait_for_pixel(270, 258, over_near_black(WARM_GREY, 0.35), "the AAX row at rest")

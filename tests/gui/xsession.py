@@ -113,9 +113,16 @@ class Installer:
     def title(self):
         return self.session.run("xdotool", "getwindowname", self.window).stdout.strip()
 
-    def close_with_window_manager(self, timeout=15):
-        self.session.run("wmctrl", "-i", "-c", self.window)
-        return self.process.wait(timeout)
+    def close_with_window_manager(self, attempts=3, timeout=5):
+        """Asks the window manager to close the window, again if it dropped the request, and
+        returns the exit code."""
+        for _ in range(attempts):
+            self.session.run("wmctrl", "-i", "-c", self.window, check=False)
+            try:
+                return self.process.wait(timeout)
+            except subprocess.TimeoutExpired:
+                continue
+        raise AssertionError("the installer did not close on the window manager's request: " + self.output())
 
     def output(self):
         self.log.seek(0)

@@ -1,0 +1,46 @@
+#include "ui/PanelFrame.h"
+#include "ui/Palette.h"
+
+juce::Rectangle<int> PanelFrame::scaledArea (float s, float x, float y, float w, float h)
+{
+    return { juce::roundToInt (x * s), juce::roundToInt (y * s),
+             juce::roundToInt (w * s), juce::roundToInt (h * s) };
+}
+
+juce::Rectangle<int> PanelFrame::contentArea (float s)
+{
+    return scaledArea (s, 4.0f, 12.0f, 92.0f, 80.0f);
+}
+
+juce::Rectangle<int> PanelFrame::closeButtonArea (float s)
+{
+    return scaledArea (s, 88.0f, 1.5f, 8.0f, 8.0f);
+}
+
+void PanelFrame::paintBackground (juce::Graphics& g)
+{
+    g.fillAll (Palette::nearBlack);
+}
+
+void PanelFrame::paintHeading (juce::Graphics& g, const juce::String& heading, float s)
+{
+    g.setColour (Palette::offWhite);
+    g.setFont (4.0f * s);
+    g.drawSingleLineText (heading, (int) (4.0f * s), (int) (6.0f * s), juce::Justification::left);
+}
+
+void PanelFrame::paintCloseGlyph (juce::Graphics& g, const juce::Button& closeButton, float s)
+{
+    const auto area = closeButton.getBounds().toFloat().reduced (2.0f * s);
+
+    g.setColour (closeButton.isMouseOver() ? Palette::warmGrey : Palette::warmGrey.withAlpha (0.5f));
+    g.drawEllipse (area, 0.25f * s);
+    g.setFont (3.0f * s);
+    g.drawText ("X", area, juce::Justification::centred, true);
+}
+
+void PanelFrame::close (juce::Component& panel)
+{
+    if (auto* parent = panel.getParentComponent())
+        parent->removeChildComponent (&panel);
+}
