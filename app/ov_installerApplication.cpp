@@ -15,12 +15,14 @@ bool ov_installerApplication::moreThanOneInstanceAllowed()           { return tr
 
 void ov_installerApplication::initialise (const juce::String&)
 {
+    xEventQueueWatcher = std::make_unique<XEventQueueWatcher>();
     mainWindow = std::make_unique<MainWindow> (getApplicationName());
 }
 
 void ov_installerApplication::shutdown()
 {
     mainWindow = nullptr;
+    xEventQueueWatcher = nullptr;
 }
 
 void ov_installerApplication::anotherInstanceStarted (const juce::String&)

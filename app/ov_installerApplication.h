@@ -2,6 +2,8 @@
 
 #include <juce_gui_basics/juce_gui_basics.h>
 
+#include "ui/XEventQueueWatcher.h"
+
 //==============================================================================
 /** The installer application: one square, resizable window holding the main screen.
     Every start runs its own independent installer. */
@@ -35,5 +37,6 @@ public:
     };
 
 private:
+    std::unique_ptr<XEventQueueWatcher> xEventQueueWatcher;
     std::unique_ptr<MainWindow> mainWindow;
 };
