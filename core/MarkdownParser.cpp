@@ -48,24 +48,40 @@ namespace
         return { MarkdownParser::paragraph, line };
     }
 
+    /** True if `length` asterisks follow each other from index k on. */
+    bool asterisksAt (const std::vector<juce::juce_wchar>& text, int k, int length)
+    {
+        if (k + length > (int) text.size())
+            return false;
+
+        for (int run = 0; run < length; ++run)
+            if (text[(size_t) (k + run)] != '*')
+                return false;
+
+        return true;
+    }
+
     /** The first index at or after `from` where `length` asterisks follow each other, or -1. */
     int findAsterisks (const std::vector<juce::juce_wchar>& text, int from, int length)
     {
-        const auto n = (int) text.size();
-
-        for (int k = from; k + length <= n; ++k)
-        {
-            int run = 0;
-
-            while (run < length && text[(size_t) (k + run)] == '*')
-                ++run;
-
-            if (run == length)
+        for (int k = from; k + length <= (int) text.size(); ++k)
+            if (asterisksAt (text, k, length))
                 return k;
-        }
 
         return -1;
     }
+
+    struct SpanMarker
+    {
+        int length;
+        MarkdownParser::SpanStyle style;
+    };
+
+    // The longer marker first, since "**" also starts with "*".
+    constexpr SpanMarker spanMarkers[] = {
+        { 2, MarkdownParser::SpanStyle::bold },
+        { 1, MarkdownParser::SpanStyle::italic }
+    };
 
     juce::String codePoints (const std::vector<juce::juce_wchar>& text, int start, int end)
     {
@@ -124,36 +140,33 @@ std::vector<MarkdownParser::Span> MarkdownParser::splitSpans (const juce::String
         }
     };
 
+    // The styled span that starts at i, if one does; i moves past its closing marker.
+    const auto takeStyledSpan = [&] (int& i)
+    {
+        for (const auto& marker : spanMarkers)
+        {
+            if (! asterisksAt (chars, i, marker.length))
+                continue;
+
+            const auto textStart = i + marker.length;
+            const auto close = findAsterisks (chars, textStart, marker.length);
+
+            if (close > textStart)
+            {
+                flushPending();
+                spans.push_back ({ marker.style, codePoints (chars, textStart, close) });
+                i = close + marker.length;
+                return true;
+            }
+        }
+
+        return false;
+    };
+
     for (int i = 0; i < n;)
     {
-        if (i + 1 < n && chars[(size_t) i] == '*' && chars[(size_t) (i + 1)] == '*')
-        {
-            const auto j = findAsterisks (chars, i + 2, 2);
-
-            if (j > i + 2)
-            {
-                flushPending();
-                spans.push_back ({ SpanStyle::bold, codePoints (chars, i + 2, j) });
-                i = j + 2;
-                continue;
-            }
-        }
-
-        if (chars[(size_t) i] == '*')
-        {
-            const auto j = findAsterisks (chars, i + 1, 1);
-
-            if (j > i + 1)
-            {
-                flushPending();
-                spans.push_back ({ SpanStyle::italic, codePoints (chars, i + 1, j) });
-                i = j + 1;
-                continue;
-            }
-        }
-
-        pending.push_back (chars[(size_t) i]);
-        ++i;
+        if (! takeStyledSpan (i))
+            pending.push_back (chars[(size_t) i++]);
     }
 
     flushPending();

@@ -125,8 +125,6 @@ void panel_changelog::ChangelogContent::paint (juce::Graphics& g)
 panel_changelog::panel_changelog (const juce::String& markdown, const juce::String& name)
     : productName (name)
 {
-    scale = 9.0f;
-
     parseMarkdown (markdown);
     content = std::make_unique<ChangelogContent> (blocks);
 

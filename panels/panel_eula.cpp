@@ -5,8 +5,6 @@
 
 panel_eula::panel_eula (juce::String agreementText)
 {
-    scale = 9.0f;
-
     textEditor = std::make_unique<juce::TextEditor>();
     addAndMakeVisible (*textEditor);
     textEditor->setMultiLine (true);

@@ -28,8 +28,6 @@ namespace
 //==============================================================================
 panel_support::panel_support()
 {
-    scale = 9.0f;
-
     discordIcon = charcoalIcon (BinaryData::icon_discord_svg, BinaryData::icon_discord_svgSize);
     mailIcon    = charcoalIcon (BinaryData::icon_mail_svg, BinaryData::icon_mail_svgSize);
 

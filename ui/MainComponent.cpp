@@ -548,26 +548,22 @@ void MainComponent::installSelectedFormats()
 }
 
 //==============================================================================
-// The panels fill these in; until then the extras that open them do nothing.
-//==============================================================================
 void MainComponent::openEulaPanel()
 {
     // The panel shown before is deleted here, once the new one exists.
     eulaPanel = std::make_unique<panel_eula> (eulaText);
     addAndMakeVisible (*eulaPanel);
-    eulaPanel->scale = scale;
-    coverWithPanel (*eulaPanel);
+    followWindow (eulaPanel.get());
 }
 
 void MainComponent::openSupportPanel()
 {
     supportPanel = std::make_unique<panel_support>();
     addAndMakeVisible (*supportPanel);
-    supportPanel->scale = scale;
     supportPanel->settingsFolder = settingsFolder;
     supportPanel->productName = productName;
     supportPanel->productVersion = productVersion;
-    coverWithPanel (*supportPanel);
+    followWindow (supportPanel.get());
 }
 
 void MainComponent::openChangelogPanel()
@@ -576,16 +572,10 @@ void MainComponent::openChangelogPanel()
 
     changelogPanel = std::make_unique<panel_changelog> (releaseNotes, productName);
     addAndMakeVisible (*changelogPanel);
-    changelogPanel->scale = scale;
-    coverWithPanel (*changelogPanel);
+    followWindow (changelogPanel.get());
 }
 
-void MainComponent::coverWithPanel (juce::Component& panel)
-{
-    panel.setBounds (getBounds());
-    panel.setAlwaysOnTop (true);
-}
-
+// The scale goes in first, so that the panel lays itself out with it when the bounds are set.
 template <typename Panel>
 void MainComponent::followWindow (Panel* panel)
 {
@@ -593,5 +583,6 @@ void MainComponent::followWindow (Panel* panel)
         return;
 
     panel->scale = scale;
-    coverWithPanel (*panel);
+    panel->setBounds (getBounds());
+    panel->setAlwaysOnTop (true);
 }

@@ -68,7 +68,6 @@ private:
     void openEulaPanel();
     void openSupportPanel();
     void openChangelogPanel();
-    void coverWithPanel (juce::Component&);
 
     template <typename Panel>
     void followWindow (Panel*);

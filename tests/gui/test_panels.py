@@ -10,14 +10,10 @@ import unittest
 import urllib.parse
 
 sys.path.insert(0, os.path.dirname(__file__))
-from xsession import SessionTestCase, Installer, fresh_prefix, remove_prefix  # noqa: E402
+from xsession import (SessionTestCase, Installer, fresh_prefix, remove_prefix,  # noqa: E402
+                      NEAR_BLACK, OFF_WHITE, WARM_GREY, GREEN, BLUE)
 
 BINARY = None
-NEAR_BLACK = (0x11, 0x11, 0x11)
-OFF_WHITE = (0xF5, 0xF5, 0xF5)
-WARM_GREY = (0xAA, 0xA6, 0xA6)
-GREEN = (0x86, 0xCF, 0x7A)
-BLUE = (0x00, 0x94, 0xD8)
 
 # Centres of the main screen's buttons that open a panel, in the 600 by 600 window
 OPENERS = {"EULA": (54, 471), "SUPPORT": (261, 471), "CHANGES": (330, 471)}

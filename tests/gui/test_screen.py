@@ -6,13 +6,10 @@ import tempfile
 import unittest
 
 sys.path.insert(0, os.path.dirname(__file__))
-from xsession import SessionTestCase, Installer, fresh_prefix, remove_prefix, pixel  # noqa: E402
+from xsession import (SessionTestCase, Installer, fresh_prefix, remove_prefix, pixel,  # noqa: E402
+                      NEAR_BLACK, WARM_GREY, GREEN, BLUE)
 
 BINARY = None
-NEAR_BLACK = (0x11, 0x11, 0x11)
-WARM_GREY = (0xAA, 0xA6, 0xA6)
-GREEN = (0x86, 0xCF, 0x7A)
-BLUE = (0x00, 0x94, 0xD8)
 
 
 def over_near_black(colour, alpha):

@@ -5,11 +5,11 @@ import tempfile
 import unittest
 
 sys.path.insert(0, os.path.dirname(__file__))
-from xsession import SessionTestCase, Installer, fresh_prefix, remove_prefix, pixel, tree  # noqa: E402
+from xsession import (SessionTestCase, Installer, fresh_prefix, remove_prefix, pixel, tree,  # noqa: E402
+                      NEAR_BLACK)
 
 BINARY = None
 DATA = os.path.join(os.path.dirname(__file__), "..", "data")
-NEAR_BLACK = (0x11, 0x11, 0x11)
 
 
 def settings_path(prefix):

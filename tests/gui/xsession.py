@@ -6,6 +6,13 @@ import tempfile
 import time
 import unittest
 
+# The installer's palette, as 8-bit RGB triples for comparing screenshot pixels.
+NEAR_BLACK = (0x11, 0x11, 0x11)
+OFF_WHITE = (0xF5, 0xF5, 0xF5)
+WARM_GREY = (0xAA, 0xA6, 0xA6)
+GREEN = (0x86, 0xCF, 0x7A)
+BLUE = (0x00, 0x94, 0xD8)
+
 
 class XSession:
     """Xvfb on a free display number, with openbox managing the windows."""

@@ -17,12 +17,19 @@ inline juce::Button* buttonNamed (juce::Component& parent, const juce::String& n
     return dynamic_cast<juce::Button*> (childNamed (parent, name));
 }
 
+/** The first child of the given type, such as a shown panel or a panel's text box. */
+template <typename Child>
+Child* childOfType (juce::Component& parent)
+{
+    for (auto* child : parent.getChildren())
+        if (auto* found = dynamic_cast<Child*> (child))
+            return found;
+
+    return nullptr;
+}
+
 /** The hint line, the screen's only label. */
 inline juce::Label* hintLabelOf (juce::Component& parent)
 {
-    for (auto* child : parent.getChildren())
-        if (auto* label = dynamic_cast<juce::Label*> (child))
-            return label;
-
-    return nullptr;
+    return childOfType<juce::Label> (parent);
 }

@@ -7,35 +7,22 @@
 namespace
 {
     template <typename Panel>
-    Panel* shownPanel (MainComponent& main)
-    {
-        for (auto* child : main.getChildren())
-            if (auto* panel = dynamic_cast<Panel*> (child))
-                return panel;
-
-        return nullptr;
-    }
-
-    template <typename Panel>
     Panel* open (MainComponent& main, const juce::String& buttonName)
     {
         main.buttonClicked (buttonNamed (main, buttonName));
-        return shownPanel<Panel> (main);
+        return childOfType<Panel> (main);
+    }
+
+    /** An opened panel lies over the whole main screen and stays above its other children. */
+    void expectCoversTheScreen (const MainComponent& main, const juce::Component& panel)
+    {
+        EXPECT_EQ (panel.getBounds(), main.getLocalBounds());
+        EXPECT_TRUE (panel.isAlwaysOnTop());
     }
 
     void clickPanelButton (juce::Component& panel, const juce::String& name)
     {
         dynamic_cast<juce::Button::Listener&> (panel).buttonClicked (buttonNamed (panel, name));
-    }
-
-    template <typename Child>
-    Child* childOfType (juce::Component& parent)
-    {
-        for (auto* child : parent.getChildren())
-            if (auto* found = dynamic_cast<Child*> (child))
-                return found;
-
-        return nullptr;
     }
 
     juce::Image snapshot (juce::Component& component)
@@ -110,8 +97,7 @@ TEST (LicencePanel, CoversTheScreenWithTheAgreementAtTheGridsPositions)
 
     auto* panel = open<panel_eula> (main, "EULA");
     ASSERT_NE (panel, nullptr);
-    EXPECT_EQ (panel->getBounds(), main.getLocalBounds());
-    EXPECT_TRUE (panel->isAlwaysOnTop());
+    expectCoversTheScreen (main, *panel);
     EXPECT_EQ (main.getChildren().getLast(), panel);
     EXPECT_FLOAT_EQ (panel->scale, 6.0f);
 
@@ -146,7 +132,7 @@ TEST (LicencePanel, ClosingDetachesItAndReopeningBuildsAFreshOne)
     childOfType<juce::TextEditor> (*first)->setText ("typed over");
 
     clickPanelButton (*first, "X");
-    EXPECT_EQ (shownPanel<panel_eula> (main), nullptr);
+    EXPECT_EQ (childOfType<panel_eula> (main), nullptr);
     EXPECT_NE (firstPanel.getComponent(), nullptr) << "closing does not delete the panel";
 
     auto* second = open<panel_eula> (main, "EULA");
@@ -178,8 +164,7 @@ TEST (SupportPanel, TakesTheOpenersValuesBeforeItIsLaidOut)
 
     auto* panel = open<panel_support> (main, "SUPPORT");
     ASSERT_NE (panel, nullptr);
-    EXPECT_EQ (panel->getBounds(), main.getLocalBounds());
-    EXPECT_TRUE (panel->isAlwaysOnTop());
+    expectCoversTheScreen (main, *panel);
     EXPECT_EQ (panel->productName, "Kelvara 2");
     EXPECT_EQ (panel->productVersion, "2.4.3");
     EXPECT_EQ (panel->settingsFolder, main.getSettingsFolder());
@@ -230,10 +215,10 @@ TEST (SupportPanel, OnlyTheCloseButtonClosesIt)
     juce::TextButton stranger ("other");
     stranger.setName ("OTHER");
     panel->buttonClicked (&stranger);
-    EXPECT_EQ (shownPanel<panel_support> (main), panel);
+    EXPECT_EQ (childOfType<panel_support> (main), panel);
 
     clickPanelButton (*panel, "X");
-    EXPECT_EQ (shownPanel<panel_support> (main), nullptr);
+    EXPECT_EQ (childOfType<panel_support> (main), nullptr);
 }
 
 //==============================================================================
@@ -257,8 +242,7 @@ TEST (ReleaseNotesPanel, LaysOutTheEmbeddedNotesBesideTheScrollBar)
 
     auto* panel = open<panel_changelog> (main, "CHANGES");
     ASSERT_NE (panel, nullptr);
-    EXPECT_EQ (panel->getBounds(), main.getLocalBounds());
-    EXPECT_TRUE (panel->isAlwaysOnTop());
+    expectCoversTheScreen (main, *panel);
     EXPECT_EQ (buttonNamed (*panel, "X")->getBounds(), juce::Rectangle<int> (528, 9, 48, 48));
 
     const auto& viewport = panel->getViewport();
