@@ -1,4 +1,7 @@
 #include "core/InstallEngine.h"
+#include "core/ArchiveUnpacker.h"
+
+#include <limits>
 
 #if JUCE_WINDOWS
  #include <windows.h>
@@ -11,6 +14,11 @@
 namespace
 {
     constexpr const char* stagingMarker = ".staging-";
+
+    // Inside a staging folder: the new bundle until it moves into place, under a name no
+    // host takes for a plug-in, and the bundles moved aside for it.
+    constexpr const char* incomingName = "incoming";
+    constexpr const char* asidePrefix  = "previous-";
 
     juce::String stagingPrefixFor (const juce::String& bundleName)
     {
@@ -42,27 +50,50 @@ namespace
         }
     }
 
-    juce::Result unpackInto (const juce::MemoryBlock& archive, const juce::File& destination)
-    {
-        juce::ZipFile zip (new juce::MemoryInputStream (archive, false), true);
-
-        if (zip.getNumEntries() == 0)
-            return juce::Result::fail ("The archive is empty or damaged");
-
-        for (int i = 0; i < zip.getNumEntries(); ++i)
-        {
-            const auto result = zip.uncompressEntry (i, destination, true);
-
-            if (result.failed())
-                return result;
-        }
-
-        return juce::Result::ok();
-    }
-
     bool bundleIsThere (const juce::File& bundle)
     {
         return bundle.exists() || bundle.isSymbolicLink();
+    }
+
+    /** Removes the folder with everything in it; true when it is gone. */
+    bool clearFolder (const juce::File& folder)
+    {
+        folder.deleteRecursively (false);
+        return ! bundleIsThere (folder);
+    }
+
+    /** The number that follows the prefix in a name, or -1 for any other name. */
+    int numberAfter (const juce::String& name, const juce::String& prefix)
+    {
+        if (! name.startsWith (prefix))
+            return -1;
+
+        const auto digits = name.substring (prefix.length());
+
+        if (digits.isEmpty() || digits.length() > 10 || ! digits.containsOnly ("0123456789"))
+            return -1;
+
+        const auto number = digits.getLargeIntValue();
+        return number <= std::numeric_limits<int>::max() ? (int) number : -1;
+    }
+
+    /** Of the bundles a swap moved aside, the one that was in place last. */
+    juce::File lastBundleMovedAside (const juce::File& staging)
+    {
+        juce::File last;
+        int lastNumber = -1;
+
+        for (const auto& entry : juce::RangedDirectoryIterator (staging, false, juce::String (asidePrefix) + "*",
+                                                                juce::File::findFilesAndDirectories))
+        {
+            if (const auto number = numberAfter (entry.getFile().getFileName(), asidePrefix); number > lastNumber)
+            {
+                lastNumber = number;
+                last = entry.getFile();
+            }
+        }
+
+        return last;
     }
 
     /** Swaps the staged bundle into place. The old bundle is first moved aside inside the
@@ -79,7 +110,7 @@ namespace
 
         for (int attempt = 0; attempt < maxAttempts; ++attempt)
         {
-            const auto aside = staging.getChildFile ("previous-" + juce::String (attempt));
+            const auto aside = staging.getChildFile (asidePrefix + juce::String (attempt));
             const bool hadBundle = bundleIsThere (bundle);
 
             if (hadBundle && ! bundle.moveFileTo (aside) && bundleIsThere (bundle))
@@ -114,25 +145,27 @@ InstallEngine::FormatResult InstallEngine::install (int formatIndex, const juce:
     if (const auto created = installFolder.createDirectory(); created.failed())
         return failed (formatIndex, "Could not create the install folder " + installFolder.getFullPathName() + ": " + created.getErrorMessage());
 
-    removeAbandonedStagingFolders (installFolder, bundleName);
+    if (const auto recovered = recoverAbandonedStagingFolders (installFolder, bundleName); recovered.failed())
+        return failed (formatIndex, recovered.getErrorMessage());
 
     const auto staging = stagingFolderFor (installFolder, bundleName, currentProcessId());
-    staging.deleteRecursively();
+
+    // A folder of this name can only be left by an earlier process with the same id; what it
+    // holds must not end up in the new bundle.
+    if (! clearFolder (staging))
+        return failed (formatIndex, "Could not remove the leftover folder " + staging.getFullPathName());
 
     if (const auto created = staging.createDirectory(); created.failed())
         return failed (formatIndex, "Could not create a staging folder in " + installFolder.getFullPathName() + ": " + created.getErrorMessage());
 
-    auto result = unpackInto (archive, staging);
+    const auto staged = staging.getChildFile (incomingName);
+    auto result = ArchiveUnpacker::unpack (archive.getData(), archive.getSize(), bundleName, staged);
     archive.reset();
-
-    const auto staged = staging.getChildFile (bundleName);
-
-    if (result.wasOk() && ! staged.exists())
-        result = juce::Result::fail ("The archive does not hold " + bundleName);
 
     if (result.wasOk())
         result = replaceBundle (installFolder.getChildFile (bundleName), staged, staging);
 
+    // After a swap the old bundle is in here; after a failure, the partial new one.
     staging.deleteRecursively();
 
     if (result.failed())
@@ -145,7 +178,9 @@ InstallEngine::FormatResult InstallEngine::uninstall (int formatIndex, const juc
 {
     const auto bundle = installFolder.getChildFile (bundleName);
 
-    removeAbandonedStagingFolders (installFolder, bundleName);
+    if (const auto recovered = recoverAbandonedStagingFolders (installFolder, bundleName); recovered.failed())
+        return failed (formatIndex, recovered.getErrorMessage());
+
     bundle.deleteRecursively (false);
 
     if (bundleIsThere (bundle))
@@ -160,27 +195,33 @@ juce::File InstallEngine::stagingFolderFor (const juce::File& installFolder, con
     return installFolder.getChildFile (stagingPrefixFor (bundleName) + juce::String (processId));
 }
 
-void InstallEngine::removeAbandonedStagingFolders (const juce::File& installFolder, const juce::String& bundleName)
+juce::Result InstallEngine::recoverAbandonedStagingFolders (const juce::File& installFolder, const juce::String& bundleName)
 {
     const auto prefix = stagingPrefixFor (bundleName);
+    const auto bundle = installFolder.getChildFile (bundleName);
 
     for (const auto& entry : juce::RangedDirectoryIterator (installFolder, false, "*", juce::File::findDirectories))
     {
-        const auto name = entry.getFile().getFileName();
+        const auto folder = entry.getFile();
+        const auto processId = numberAfter (folder.getFileName(), prefix);
 
-        if (! name.startsWith (prefix))
+        if (processId <= 0 || processId == currentProcessId() || isProcessAlive (processId))
             continue;
 
-        const auto idText = name.substring (prefix.length());
+        // An installer that died between the two moves of its swap left the old bundle here.
+        if (! bundleIsThere (bundle))
+        {
+            const auto aside = lastBundleMovedAside (folder);
 
-        if (idText.isEmpty() || ! idText.containsOnly ("0123456789"))
-            continue;
+            if (aside.exists() && ! aside.moveFileTo (bundle))
+                return juce::Result::fail ("Could not put the earlier bundle back from " + aside.getFullPathName());
+        }
 
-        const auto processId = idText.getIntValue();
-
-        if (processId != currentProcessId() && ! isProcessAlive (processId))
-            entry.getFile().deleteRecursively();
+        if (! clearFolder (folder))
+            return juce::Result::fail ("Could not remove the leftover folder " + folder.getFullPathName());
     }
+
+    return juce::Result::ok();
 }
 
 int InstallEngine::currentProcessId()

@@ -6,9 +6,10 @@
 /** Puts one format's bundle onto the disk from its archive, or takes it off.
 
     An install never leaves the user without a working bundle: the archive is unpacked into a
-    staging folder beside the bundle, and only when every entry is out is the old bundle
-    swapped for the new one. A failure anywhere removes the staging folder and leaves the old
-    bundle exactly as it was.
+    staging folder beside the bundle, every file checked against the archive, and only when
+    every entry is out is the old bundle swapped for the new one. A failure anywhere removes
+    the staging folder and leaves the old bundle exactly as it was. Until the swap nothing in
+    the staging folder carries a name that a plug-in host would load.
 */
 class InstallEngine
 {
@@ -36,8 +37,11 @@ public:
         a plug-in, and it carries the process id so that several installers can run at once. */
     static juce::File stagingFolderFor (const juce::File& installFolder, const juce::String& bundleName, int processId);
 
-    /** Removes staging folders of the bundle that were left by processes no longer running. */
-    static void removeAbandonedStagingFolders (const juce::File& installFolder, const juce::String& bundleName);
+    /** Removes staging folders of the bundle that were left by processes no longer running.
+        Where such a process died in the middle of its swap, with the old bundle moved aside
+        and no bundle in place, the old bundle is put back first. Fails when a folder cannot
+        be removed, so that nothing of it can mix with a new bundle. */
+    static juce::Result recoverAbandonedStagingFolders (const juce::File& installFolder, const juce::String& bundleName);
 
     static int currentProcessId();
     static bool isProcessAlive (int processId);

@@ -1,5 +1,6 @@
 #include "core/InstallPathSettings.h"
 #include "core/WindowsLocations.h"
+#include "core/FileTypes.h"
 
 const char* const InstallPathSettings::importantNote =
     "These are the paths that all Orvanta installers will use for their respective formats. "
@@ -28,6 +29,10 @@ namespace
                 continue;
 
             auto folder = WindowsLocations::fileFromSettingsPath (path);
+
+            // A path with no place on this system leaves the default in charge.
+            if (folder == juce::File())
+                continue;
 
             if (! folder.exists())
                 folder.createDirectory();
@@ -62,8 +67,11 @@ void InstallPathSettings::resolve (const juce::File& settingsFolder, Folders& fo
 
     if (settingsFile.existsAsFile())
     {
-        if (const auto root = juce::parseXML (settingsFile))
-            readFolders (*root, folders);
+        // Anything but an ordinary file (a pipe would block the read for ever) counts as
+        // unreadable, and is left alone like a malformed file.
+        if (FileTypes::isRegularFile (settingsFile))
+            if (const auto root = juce::parseXML (settingsFile))
+                readFolders (*root, folders);
 
         return;
     }

@@ -1,4 +1,5 @@
 #include "core/ModuleVersionReader.h"
+#include "core/FileTypes.h"
 
 #include <algorithm>
 #include <array>
@@ -447,8 +448,9 @@ juce::String ModuleVersionReader::readFileVersion (const juce::File& module)
    #if JUCE_WINDOWS
     return module.getVersion();
    #else
-    // A folder opens like a file on some systems, so it is turned away first.
-    if (! module.existsAsFile())
+    // A folder opens like a file on some systems, and a pipe would block the opening for
+    // ever, so only an ordinary file is opened.
+    if (! FileTypes::isRegularFile (module))
         return {};
 
     juce::FileInputStream stream (module);

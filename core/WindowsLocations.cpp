@@ -11,19 +11,30 @@ namespace
             && path[1] == ':';
     }
 
-    /** Joins the components of a path below a drive's root the way Windows does:
-        "." is dropped and ".." never climbs above the root, so a settings path cannot
-        leave the drive it names. */
-    juce::File resolveBelowRoot (const juce::File& root, const juce::String& pathBelowRoot)
+    bool isSeparator (juce::juce_wchar c)
+    {
+        return c == '\\' || c == '/';
+    }
+
+    juce::StringArray componentsOf (const juce::String& path)
     {
         juce::StringArray parts;
-        parts.addTokens (pathBelowRoot.replaceCharacter ('\\', '/'), "/", {});
+        parts.addTokens (path.replaceCharacter ('\\', '/'), "/", {});
+        parts.removeEmptyStrings (false);
+        return parts;
+    }
 
+    /** Joins the components of a path below a root the way Windows does below a drive's
+        root: "." is dropped and ".." never climbs above the root, so a settings path cannot
+        leave the place it names. The result is built as text, because the framework would
+        read a leading "~" as the home folder. */
+    juce::File resolveBelowRoot (const juce::File& root, const juce::StringArray& parts)
+    {
         juce::StringArray kept;
 
         for (const auto& part : parts)
         {
-            if (part.isEmpty() || part == ".")
+            if (part == ".")
                 continue;
 
             if (part == "..")
@@ -37,7 +48,35 @@ namespace
             kept.add (part);
         }
 
-        return kept.isEmpty() ? root : root.getChildFile (kept.joinIntoString ("/"));
+        if (kept.isEmpty())
+            return root;
+
+        return juce::File (root.getFullPathName() + "/" + kept.joinIntoString ("/"));
+    }
+
+    juce::File resolveBelowRoot (const juce::File& root, const juce::String& pathBelowRoot)
+    {
+        return resolveBelowRoot (root, componentsOf (pathBelowRoot));
+    }
+
+    bool isOrdinaryName (const juce::String& name)
+    {
+        return name.isNotEmpty() && name != "." && name != ".." && name != "?" && ! name.containsChar (':');
+    }
+
+    /** \\server\share\rest, which Wine reaches through the prefix's unc folder. Device
+        paths such as \\?\ and \\.\ have no such place and give the empty path. */
+    juce::File resolveUncPath (const juce::String& pathAfterSlashes)
+    {
+        auto parts = componentsOf (pathAfterSlashes);
+
+        if (parts.size() < 2 || ! isOrdinaryName (parts[0]) || ! isOrdinaryName (parts[1]))
+            return {};
+
+        const auto uncFolder = WindowsLocations::winePrefix().getChildFile ("dosdevices/unc");
+        const auto share = resolveBelowRoot (uncFolder, juce::StringArray { parts[0], parts[1] });
+        parts.removeRange (0, 2);
+        return resolveBelowRoot (share, parts);
     }
 
     juce::File driveRoot (juce::juce_wchar letter)
@@ -80,12 +119,17 @@ juce::File WindowsLocations::fileFromSettingsPath (const juce::String& path)
     if (startsWithDriveLetter (path))
         return resolveBelowRoot (driveRoot (path[0]), path.substring (2));
 
-    if (juce::File::isAbsolutePath (path))
-        return juce::File (path);
+    if (isSeparator (path[0]) && isSeparator (path[1]))
+        return resolveUncPath (path.substring (2));
+
+    // Rooted but without a drive: Windows takes it on the current drive, which for an
+    // installer is C:, and never as a path from the root of this system.
+    if (isSeparator (path[0]))
+        return resolveBelowRoot (driveC(), path);
 
     // A relative path means what it would mean to the framework on Windows: a folder
     // below the current one.
-    return juce::File::getCurrentWorkingDirectory().getChildFile (path.replaceCharacter ('\\', '/'));
+    return resolveBelowRoot (juce::File::getCurrentWorkingDirectory(), path);
    #endif
 }
 
@@ -102,7 +146,9 @@ juce::String WindowsLocations::settingsPathFor (const juce::File& folder)
     if (folder.isAChildOf (drive))
         return "C:\\" + folder.getRelativePathFrom (drive).replaceCharacter ('/', '\\');
 
-    return folder.getFullPathName();
+    // Elsewhere the folder is named through Wine's drive Z:, the root of this system, which
+    // is how a Windows program sees it.
+    return "Z:" + folder.getFullPathName().replaceCharacter ('/', '\\');
    #endif
 }
 

@@ -22,10 +22,14 @@ public:
     /** The machine-wide application-data folder (C:\ProgramData on Windows). */
     static juce::File commonApplicationDataFolder();
 
-    /** Turns a path read from the settings file into a folder. */
+    /** Turns a path read from the settings file into a folder, as Windows would read it: a
+        path rooted without a drive (\Audio\VST3) is on drive C:, and \\server\share\rest
+        goes through the prefix's dosdevices/unc folder, as Wine maps it. A path that has no
+        such place, such as a device path, gives the empty path. */
     static juce::File fileFromSettingsPath (const juce::String& path);
 
-    /** Turns a folder into the path written to the settings file. */
+    /** Turns a folder into the path written to the settings file: C:\... inside drive C:,
+        otherwise the folder's path on drive Z:, which Wine maps to the root of this system. */
     static juce::String settingsPathFor (const juce::File& folder);
 
     /** The Wine prefix that stands in for the Windows system off Windows. */

@@ -4,6 +4,11 @@
 #include "core/ProductDefinition.h"
 
 #include <BinaryData.h>
+#include <chrono>
+#include <fcntl.h>
+#include <future>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace
 {
@@ -136,5 +141,32 @@ TEST_F (Status, ModulesOfOtherReleasesAreJudgedByTheirVersion)
             EXPECT_EQ (status.getStatusText(), c.text) << c.file << " as " << formatNames[format];
             EXPECT_EQ (status.needsUpdate, juce::String (c.text).endsWith ("NEEDS UPDATE"));
         }
+    }
+}
+
+TEST_F (Status, APipeWhereTheModuleShouldBeReadsAsNoVersionWithoutBlocking)
+{
+    const char* modulePaths[] { "Kelvara 2.vst3/Contents/x86_64-win/Kelvara 2.vst3",
+                                "Kelvara 2.clap",
+                                "Kelvara 2.aaxplugin/Contents/x64/Kelvara 2.aaxplugin" };
+
+    for (int formatIndex = 0; formatIndex < 3; ++formatIndex)
+    {
+        const auto pipe = folder().getChildFile (modulePaths[formatIndex]);
+        pipe.getParentDirectory().createDirectory();
+        ASSERT_EQ (mkfifo (pipe.getFullPathName().toRawUTF8(), 0600), 0);
+
+        auto detecting = std::async (std::launch::async, [this, formatIndex] { return detect (formatIndex); });
+
+        if (detecting.wait_for (std::chrono::seconds (5)) != std::future_status::ready)
+        {
+            // Opening a pipe to read waits for a writer: be that writer, so the test can end.
+            ADD_FAILURE() << "detection blocked on a pipe for " << formatNames[formatIndex];
+            close (open (pipe.getFullPathName().toRawUTF8(), O_WRONLY | O_NONBLOCK));
+        }
+
+        const auto status = detecting.get();
+        EXPECT_TRUE (status.installed) << formatNames[formatIndex];
+        EXPECT_EQ (status.getStatusText(), "INSTALLED") << formatNames[formatIndex];
     }
 }

@@ -1,7 +1,13 @@
 #include "TestSupport.h"
+#include "core/ArchiveUnpacker.h"
 #include "core/InstallEngine.h"
 
 #include <BinaryData.h>
+#include <csignal>
+#include <map>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace
 {
@@ -65,19 +71,117 @@ namespace
         return InstallEngine::install (0, folder, archive.bundleName, archive.data, (size_t) archive.size);
     }
 
-    /** A zip made here, with entry names and contents of the test's choosing. */
-    juce::MemoryBlock makeZip (const std::vector<std::pair<juce::String, juce::String>>& entries)
+    /** A zip made here, with entry names and contents of the test's choosing; compression
+        level 0 stores the bytes as they are. */
+    juce::MemoryBlock makeZip (const std::vector<std::pair<juce::String, juce::String>>& entries, int compression = 9)
     {
         juce::ZipFile::Builder builder;
 
         for (const auto& [name, content] : entries)
             builder.addEntry (new juce::MemoryInputStream (content.toRawUTF8(), content.getNumBytesAsUTF8(), true),
-                              9, name, juce::Time (2025, 0, 1, 0, 0));
+                              compression, name, juce::Time (2025, 0, 1, 0, 0));
 
         juce::MemoryOutputStream out;
         builder.writeToStream (out, nullptr);
         return out.getMemoryBlock();
     }
+
+    /** The size and a 64-bit FNV-1a hash of a file's bytes, short enough to print. */
+    juce::String fingerprintOf (const juce::File& file)
+    {
+        juce::MemoryBlock bytes;
+        file.loadFileAsData (bytes);
+        juce::uint64 hash = 0xcbf29ce484222325ull;
+
+        for (size_t i = 0; i < bytes.getSize(); ++i)
+            hash = (hash ^ (juce::uint8) bytes[i]) * 0x100000001b3ull;
+
+        return juce::String ((juce::int64) bytes.getSize()) + " bytes, " + juce::String::toHexString ((juce::int64) hash);
+    }
+
+    /** Every file below a folder with a fingerprint of its bytes, and every folder, by
+        relative path. */
+    std::map<juce::String, juce::String> contentsOf (const juce::File& folder)
+    {
+        std::map<juce::String, juce::String> contents;
+
+        for (const auto& entry : juce::RangedDirectoryIterator (folder, true, "*", juce::File::findFilesAndDirectories))
+            contents[entry.getFile().getRelativePathFrom (folder)] = entry.isDirectory() ? juce::String ("folder")
+                                                                                         : fingerprintOf (entry.getFile());
+
+        return contents;
+    }
+
+    /** Relative paths of every item below a folder whose name ends in the extension. */
+    juce::StringArray itemsEndingIn (const juce::File& folder, const juce::String& extension)
+    {
+        juce::StringArray found;
+
+        for (const auto& entry : juce::RangedDirectoryIterator (folder, true, "*", juce::File::findFilesAndDirectories))
+            if (entry.getFile().getFileName().endsWith (extension))
+                found.add (entry.getFile().getRelativePathFrom (folder));
+
+        found.sort (false);
+        return found;
+    }
+
+    /** A file-size limit for this process that makes writes past it fail with EFBIG, as
+        when SIGXFSZ is ignored; both are put back afterwards. */
+    class ScopedFileSizeLimit
+    {
+    public:
+        explicit ScopedFileSizeLimit (rlim_t bytes)
+        {
+            getrlimit (RLIMIT_FSIZE, &saved);
+            previousHandler = std::signal (SIGXFSZ, SIG_IGN);
+            rlimit limited { bytes, saved.rlim_max };
+            setrlimit (RLIMIT_FSIZE, &limited);
+        }
+
+        ~ScopedFileSizeLimit()
+        {
+            setrlimit (RLIMIT_FSIZE, &saved);
+            std::signal (SIGXFSZ, previousHandler);
+        }
+
+    private:
+        rlimit saved {};
+        void (*previousHandler) (int) = SIG_DFL;
+    };
+
+    /** Runs the install in a child process under a file-size limit with SIGXFSZ left to
+        kill it, which it does in the middle of the first write past the limit. Returns
+        the child's process id once it is dead, having checked how it died. */
+    int installInAProcessKilledWhileWriting (const juce::File& folder, const juce::String& bundleName,
+                                             const juce::MemoryBlock& archive, rlim_t limit)
+    {
+        const auto child = fork();
+
+        if (child == 0)
+        {
+            std::signal (SIGXFSZ, SIG_DFL);
+            rlimit limited { limit, limit };
+            setrlimit (RLIMIT_FSIZE, &limited);
+            InstallEngine::install (0, folder, bundleName, archive.getData(), archive.getSize());
+            _exit (0);
+        }
+
+        int status = 0;
+        EXPECT_EQ (waitpid (child, &status, 0), child);
+        EXPECT_TRUE (WIFSIGNALED (status) && WTERMSIG (status) == SIGXFSZ) << "status " << status;
+        return (int) child;
+    }
+
+    /** Sets or clears the immutable attribute, which stops even root from removing a file. */
+    bool setImmutable (const juce::File& file, bool immutable)
+    {
+        juce::ChildProcess chattr;
+        return chattr.start (juce::StringArray { "chattr", immutable ? "+i" : "-i", file.getFullPathName() })
+            && chattr.waitForProcessToFinish (10000) && chattr.getExitCode() == 0;
+    }
+
+    /** A process id far above any the system hands out, so never running. */
+    constexpr int deadProcessId = 2147483000;
 
     class Engine : public ::testing::Test
     {
@@ -223,14 +327,14 @@ TEST_F (Engine, StagingFoldersOfEndedProcessesAreRemovedAndLiveOnesKept)
     folder().createDirectory();
 
     // A process id far above any the system hands out is not running.
-    const auto abandoned = InstallEngine::stagingFolderFor (folder(), vst3.bundleName, 2147483000);
+    const auto abandoned = InstallEngine::stagingFolderFor (folder(), vst3.bundleName, deadProcessId);
     const auto live = InstallEngine::stagingFolderFor (folder(), vst3.bundleName, 1);
-    const auto otherBundle = InstallEngine::stagingFolderFor (folder(), clap.bundleName, 2147483000);
+    const auto otherBundle = InstallEngine::stagingFolderFor (folder(), clap.bundleName, deadProcessId);
 
     for (const auto& staging : { abandoned, live, otherBundle })
-        staging.getChildFile ("Kelvara 2.vst3/partial.bin").create();
+        staging.getChildFile ("incoming/partial.bin").create();
 
-    ASSERT_FALSE (InstallEngine::isProcessAlive (2147483000));
+    ASSERT_FALSE (InstallEngine::isProcessAlive (deadProcessId));
     ASSERT_TRUE (InstallEngine::isProcessAlive (1));
     ASSERT_TRUE (InstallEngine::isProcessAlive (InstallEngine::currentProcessId()));
 
@@ -285,4 +389,190 @@ TEST_F (Engine, ALinkToNothingInTheBundlesPlaceIsReplaced)
     ASSERT_TRUE (result.succeeded) << result.reason;
     EXPECT_TRUE (folder().getChildFile (clap.bundleName).existsAsFile());
     EXPECT_FALSE (folder().getChildFile (clap.bundleName).isSymbolicLink());
+}
+
+//==============================================================================
+TEST (ArchiveChecksum, GivesZipsCrc32)
+{
+    // The check value of the CRC-32 used by zip, and a sentence every CRC table is tried on.
+    EXPECT_EQ (ArchiveUnpacker::crc32 ("123456789", 9), 0xcbf43926u);
+    EXPECT_EQ (ArchiveUnpacker::crc32 ("The quick brown fox jumps over the lazy dog", 43), 0x414fa339u);
+    EXPECT_EQ (ArchiveUnpacker::crc32 ("", 0), 0u);
+
+    // Carried on across pieces of every length, as the unpacking reads it.
+    const juce::String text ("The quick brown fox jumps over the lazy dog");
+
+    for (int split = 0; split <= text.length(); ++split)
+    {
+        const auto first = ArchiveUnpacker::crc32 (text.toRawUTF8(), (size_t) split);
+        EXPECT_EQ (ArchiveUnpacker::crc32 (text.toRawUTF8() + split, (size_t) (text.length() - split), first), 0x414fa339u) << split;
+    }
+}
+
+TEST_F (Engine, InstalledModulesCarryTheChecksumsThatUnzipListsForThem)
+{
+    for (const auto* archive : { &vst3, &clap })
+        ASSERT_TRUE (installArchive (folder(), *archive).succeeded);
+
+    // From `unzip -v` of the payloads.
+    const std::pair<const char*, juce::uint32> modules[] { { "Kelvara 2.vst3/Contents/x86_64-win/Kelvara 2.vst3", 0x0fce6198u },
+                                                           { "Kelvara 2.vst3/Plugin.ico", 0x784611bbu },
+                                                           { "Kelvara 2.clap", 0x2bc5f2eau } };
+
+    for (const auto& [path, crc] : modules)
+    {
+        juce::MemoryBlock bytes;
+        ASSERT_TRUE (folder().getChildFile (path).loadFileAsData (bytes)) << path;
+        EXPECT_EQ (ArchiveUnpacker::crc32 (bytes.getData(), bytes.getSize()), crc) << path;
+    }
+}
+
+TEST_F (Engine, DamagedBytesOrAWrongChecksumFailTheFormatAndLeaveNothingBehind)
+{
+    makeOldVst3Bundle();
+    const auto before = contentsOf (folder());
+
+    // Stored, so one changed byte reaches the file unnoticed by the decompressor.
+    auto stored = makeZip ({ { "Kelvara 2.vst3\\Contents\\x86_64-win\\Kelvara 2.vst3", juce::String::repeatedString ("module ", 500) } }, 0);
+    const auto dataStart = 30 + juce::String ("Kelvara 2.vst3\\Contents\\x86_64-win\\Kelvara 2.vst3").length();
+    static_cast<char*> (stored.getData())[dataStart + 100] ^= 0x20;
+
+    // The real archive with the module's checksum changed in the central directory.
+    juce::MemoryBlock wrongChecksum (vst3.data, (size_t) vst3.size);
+    const juce::MemoryBlock moduleName ("Kelvara 2.vst3\\Contents\\x86_64-win\\Kelvara 2.vst3", 49);
+    auto* bytes = static_cast<juce::uint8*> (wrongChecksum.getData());
+    int centralRecord = -1;
+
+    for (int i = 0; i + 46 + 49 <= (int) wrongChecksum.getSize(); ++i)
+        if (juce::ByteOrder::littleEndianInt (bytes + i) == 0x02014b50 && memcmp (bytes + i + 46, moduleName.getData(), 49) == 0)
+            centralRecord = i;
+
+    ASSERT_GE (centralRecord, 0);
+    bytes[centralRecord + 16] ^= 0x01;
+
+    for (const auto* archive : { &stored, &wrongChecksum })
+    {
+        const auto result = InstallEngine::install (0, folder(), vst3.bundleName, archive->getData(), archive->getSize());
+
+        EXPECT_FALSE (result.succeeded);
+        EXPECT_TRUE (result.reason.contains ("CRC-32")) << result.reason;
+        EXPECT_TRUE (result.reason.contains ("x86_64-win/Kelvara 2.vst3")) << result.reason;
+        EXPECT_EQ (contentsOf (folder()), before);
+    }
+}
+
+TEST_F (Engine, WritesPastAFileSizeLimitFailTheFormatWithTheSystemsReason)
+{
+    makeOldVst3Bundle();
+    const auto before = contentsOf (folder());
+    InstallEngine::FormatResult result;
+
+    {
+        // Plugin.ico alone is 20664 bytes.
+        ScopedFileSizeLimit limit (8192);
+        result = installArchive (folder(), vst3);
+    }
+
+    EXPECT_FALSE (result.succeeded);
+    EXPECT_TRUE (result.reason.contains ("File too large")) << result.reason;
+    EXPECT_TRUE (result.reason.contains ("Plugin.ico")) << result.reason;
+    EXPECT_EQ (contentsOf (folder()), before);
+
+    // Without the limit the same install goes through.
+    EXPECT_TRUE (installArchive (folder(), vst3).succeeded);
+    EXPECT_EQ (treeOf (folder()), expectedTreeOf (vst3));
+}
+
+TEST_F (Engine, ARunKilledWhileWritingLeavesNoHalfWrittenPlugInAndTheNextRunCleansUp)
+{
+    makeOldVst3Bundle();
+    folder().getChildFile (clap.bundleName).replaceWithText ("old clap");
+    const auto before = contentsOf (folder());
+
+    // Modules far larger than the limit, so each run dies in the middle of writing one.
+    const auto bigModule = juce::String::repeatedString ("0123456789abcdef", 4096);
+    const auto bundleZip = makeZip ({ { "Kelvara 2.vst3\\desktop.ini", "[.ShellClassInfo]" },
+                                      { "Kelvara 2.vst3\\Contents\\x86_64-win\\Kelvara 2.vst3", bigModule } });
+    const auto singleFileZip = makeZip ({ { "Kelvara 2.clap", bigModule } });
+
+    const auto vst3Child = installInAProcessKilledWhileWriting (folder(), vst3.bundleName, bundleZip, 16384);
+    const auto clapChild = installInAProcessKilledWhileWriting (folder(), clap.bundleName, singleFileZip, 16384);
+
+    // The dead runs' staging folders are still there, but all a host finds is the old bundles.
+    EXPECT_TRUE (InstallEngine::stagingFolderFor (folder(), vst3.bundleName, vst3Child).isDirectory());
+    EXPECT_TRUE (InstallEngine::stagingFolderFor (folder(), clap.bundleName, clapChild).isDirectory());
+    EXPECT_EQ (itemsEndingIn (folder(), ".vst3"), juce::StringArray ({ "Kelvara 2.vst3", "Kelvara 2.vst3/Contents/x86_64-win/Kelvara 2.vst3" }));
+    EXPECT_EQ (itemsEndingIn (folder(), ".clap"), juce::StringArray ({ "Kelvara 2.clap" }));
+
+    for (const auto& [path, content] : before)
+        EXPECT_EQ (contentsOf (folder())[path], content) << path;
+
+    ASSERT_TRUE (installArchive (folder(), vst3).succeeded);
+    ASSERT_TRUE (InstallEngine::install (1, folder(), clap.bundleName, clap.data, (size_t) clap.size).succeeded);
+
+    auto expected = expectedTreeOf (vst3);
+    expected.addArray (expectedTreeOf (clap));
+    expected.sort (false);
+    EXPECT_EQ (treeOf (folder()), expected);
+}
+
+TEST_F (Engine, AnOldBundleLeftMovedAsideByADeadRunIsPutBack)
+{
+    // The run died between its two moves: the bundle in place had been moved aside, twice
+    // because another installer put one in between, and the new one never arrived.
+    const auto staging = InstallEngine::stagingFolderFor (folder(), vst3.bundleName, deadProcessId);
+    staging.getChildFile ("previous-0/Contents/x86_64-win/Kelvara 2.vst3").create();
+    staging.getChildFile ("previous-0/Contents/x86_64-win/Kelvara 2.vst3").replaceWithText ("first");
+    staging.getChildFile ("previous-1/Contents/x86_64-win/Kelvara 2.vst3").create();
+    staging.getChildFile ("previous-1/Contents/x86_64-win/Kelvara 2.vst3").replaceWithText ("last in place");
+    staging.getChildFile ("incoming/desktop.ini.partial").create();
+
+    // Recovery comes first, so even a run that then fails leaves the bundle back in place.
+    const juce::String garbage ("no archive");
+    const auto result = InstallEngine::install (0, folder(), vst3.bundleName, garbage.toRawUTF8(), (size_t) garbage.length());
+
+    EXPECT_FALSE (result.succeeded);
+    EXPECT_EQ (folder().getChildFile ("Kelvara 2.vst3/Contents/x86_64-win/Kelvara 2.vst3").loadFileAsString(), "last in place");
+    EXPECT_FALSE (staging.exists());
+    EXPECT_EQ (treeOf (folder()), juce::StringArray ({ "Kelvara 2.vst3", "Kelvara 2.vst3/Contents",
+                                                       "Kelvara 2.vst3/Contents/x86_64-win",
+                                                       "Kelvara 2.vst3/Contents/x86_64-win/Kelvara 2.vst3" }));
+}
+
+TEST_F (Engine, ABundleInPlaceWinsOverOneADeadRunMovedAside)
+{
+    makeOldVst3Bundle();
+    const auto before = contentsOf (folder());
+    const auto staging = InstallEngine::stagingFolderFor (folder(), vst3.bundleName, deadProcessId);
+    staging.getChildFile ("previous-0/Contents/x86_64-win/Kelvara 2.vst3").create();
+
+    EXPECT_TRUE (InstallEngine::recoverAbandonedStagingFolders (folder(), vst3.bundleName).wasOk());
+    EXPECT_FALSE (staging.exists());
+    EXPECT_EQ (contentsOf (folder()), before);
+}
+
+TEST_F (Engine, AStagingFolderThatCannotBeClearedFailsTheFormat)
+{
+    makeOldVst3Bundle();
+
+    for (const auto processId : { InstallEngine::currentProcessId(), deadProcessId })
+    {
+        const auto staging = InstallEngine::stagingFolderFor (folder(), vst3.bundleName, processId);
+        const auto stuck = staging.getChildFile ("incoming/Contents/stale.bin");
+        ASSERT_TRUE (stuck.create().wasOk());
+
+        if (! setImmutable (stuck, true))
+            GTEST_SKIP() << "this file system has no immutable attribute";
+
+        const auto before = contentsOf (folder());
+        const auto result = installArchive (folder(), vst3);
+        setImmutable (stuck, false);
+
+        EXPECT_FALSE (result.succeeded) << processId;
+        EXPECT_TRUE (result.reason.contains ("leftover")) << result.reason;
+        EXPECT_EQ (contentsOf (folder()), before);
+        EXPECT_FALSE (folder().getChildFile ("Kelvara 2.vst3/Contents/stale.bin").exists());
+
+        staging.deleteRecursively();
+    }
 }

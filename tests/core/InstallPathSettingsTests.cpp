@@ -3,6 +3,12 @@
 #include "core/WindowsLocations.h"
 #include "core/ProductDefinition.h"
 
+#include <chrono>
+#include <fcntl.h>
+#include <future>
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace
 {
     // The file every installer of the maker writes with the default folders.
@@ -84,17 +90,56 @@ TEST_F (SettingsFile, AFolderInTheFilesPlaceCountsAsMissing)
 
 TEST_F (SettingsFile, PathsInEveryFormAreReadAndMissingFoldersCreated)
 {
-    const auto unixFolder = prefix.prefix().getChildFile ("elsewhere/aax");
     const auto folders = resolveFrom ("<Other_Tag VST3_Path=\"C:\\Audio\\My VST3\" "
-                                      "CLAP_Path=\"c:/Audio/Clap Plugins/\" "
-                                      "AAX_Path=\"" + unixFolder.getFullPathName() + "\"/>");
+                                      "CLAP_Path=\"\\Audio\\Clap Plugins\\\" "
+                                      "AAX_Path=\"\\\\studio-nas\\plugins\\AAX\"/>");
 
     EXPECT_EQ (folders[0], prefix.driveC().getChildFile ("Audio/My VST3"));
     EXPECT_EQ (folders[1], prefix.driveC().getChildFile ("Audio/Clap Plugins"));
-    EXPECT_EQ (folders[2], unixFolder);
+    EXPECT_EQ (folders[2], prefix.prefix().getChildFile ("dosdevices/unc/studio-nas/plugins/AAX"));
 
     for (const auto& folder : folders)
         EXPECT_TRUE (folder.isDirectory()) << folder.getFullPathName();
+
+    // Nothing was made outside the prefix.
+    EXPECT_FALSE (juce::File ("/Audio").exists());
+}
+
+TEST_F (SettingsFile, APathWithNoPlaceKeepsTheDefault)
+{
+    const auto folders = resolveFrom ("<Plugin_Manager_Settings VST3_Path=\"\\\\?\\pipe\\vst3\" "
+                                      "CLAP_Path=\"\\\\lonely-server\" AAX_Path=\"C:\\A\"/>");
+
+    EXPECT_EQ (folders[0], defaults()[0]);
+    EXPECT_EQ (folders[1], defaults()[1]);
+    EXPECT_EQ (folders[2], prefix.driveC().getChildFile ("A"));
+    EXPECT_FALSE (defaults()[0].exists());
+    EXPECT_FALSE (prefix.prefix().getChildFile ("dosdevices").exists());
+}
+
+TEST_F (SettingsFile, APipeInTheFilesPlaceIsNeverOpened)
+{
+    prefix.makerFolder().createDirectory();
+    ASSERT_EQ (mkfifo (settingsFile().getFullPathName().toRawUTF8(), 0600), 0);
+
+    // Opening a pipe to read waits for a writer; if that happens, the guard below frees it.
+    auto folders = defaults();
+    auto reading = std::async (std::launch::async, [&] { InstallPathSettings::resolve (prefix.makerFolder(), folders); });
+
+    if (reading.wait_for (std::chrono::seconds (5)) != std::future_status::ready)
+    {
+        ADD_FAILURE() << "the settings reader blocked on a pipe";
+        const auto writer = open (settingsFile().getFullPathName().toRawUTF8(), O_WRONLY | O_NONBLOCK);
+        close (writer);
+    }
+
+    reading.wait();
+    EXPECT_EQ (folders, defaults());
+
+    // Left alone, like any file that cannot be read.
+    struct stat info {};
+    ASSERT_EQ (stat (settingsFile().getFullPathName().toRawUTF8(), &info), 0);
+    EXPECT_TRUE (S_ISFIFO (info.st_mode));
 }
 
 TEST_F (SettingsFile, AFileWithoutTheNoteIsReadAndNotRewritten)
@@ -134,7 +179,7 @@ TEST_F (SettingsFile, WrittenFileReadsBackAsTheSameFolders)
     prefix.makerFolder().createDirectory();
 
     auto custom = InstallPathSettings::Folders { prefix.driveC().getChildFile ("a & b/VST3"),
-                                                 prefix.prefix().getChildFile ("outside/clap \"x\""),
+                                                 prefix.driveC().getChildFile ("Audio/clap \"x\" <&>"),
                                                  prefix.commonFiles().getChildFile ("Avid/Audio/Plug-Ins") };
     const auto written = custom;
     InstallPathSettings::resolve (prefix.makerFolder(), custom);

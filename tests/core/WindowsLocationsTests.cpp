@@ -59,13 +59,45 @@ TEST (SettingsPaths, DotDotCannotClimbAboveTheDrive)
     EXPECT_EQ (WindowsLocations::fileFromSettingsPath ("C:\\A\\.\\B\\..\\C"), prefix.driveC().getChildFile ("A/C"));
 }
 
-TEST (SettingsPaths, UnixAndRelativePathsAreTakenAsTheyAre)
+TEST (SettingsPaths, RootedPathsWithoutADriveAreOnDriveC)
 {
     ScopedWinePrefix prefix;
 
-    EXPECT_EQ (WindowsLocations::fileFromSettingsPath ("/opt/plugins/vst3"), juce::File ("/opt/plugins/vst3"));
-    EXPECT_EQ (WindowsLocations::fileFromSettingsPath ("plugins\\vst3"),
-               juce::File::getCurrentWorkingDirectory().getChildFile ("plugins/vst3"));
+    // As Windows reads them: on the installer's drive, never from the root of this system.
+    EXPECT_EQ (WindowsLocations::fileFromSettingsPath ("\\Audio\\VST3"), prefix.driveC().getChildFile ("Audio/VST3"));
+    EXPECT_EQ (WindowsLocations::fileFromSettingsPath ("/opt/plugins/vst3"), prefix.driveC().getChildFile ("opt/plugins/vst3"));
+    EXPECT_EQ (WindowsLocations::fileFromSettingsPath ("\\..\\..\\etc"), prefix.driveC().getChildFile ("etc"));
+    EXPECT_EQ (WindowsLocations::fileFromSettingsPath ("\\"), prefix.driveC());
+}
+
+TEST (SettingsPaths, UncPathsGoThroughThePrefixsUncFolder)
+{
+    ScopedWinePrefix prefix;
+    const auto share = prefix.prefix().getChildFile ("dosdevices/unc/studio-nas/plugins");
+
+    EXPECT_EQ (WindowsLocations::fileFromSettingsPath ("\\\\studio-nas\\plugins\\VST3"), share.getChildFile ("VST3"));
+    EXPECT_EQ (WindowsLocations::fileFromSettingsPath ("//studio-nas/plugins/VST3/"), share.getChildFile ("VST3"));
+    EXPECT_EQ (WindowsLocations::fileFromSettingsPath ("\\\\studio-nas\\plugins"), share);
+
+    // Nothing climbs above the share.
+    EXPECT_EQ (WindowsLocations::fileFromSettingsPath ("\\\\studio-nas\\plugins\\..\\..\\..\\etc"), share.getChildFile ("etc"));
+
+    // No server and share, or a device path: there is no such folder.
+    for (const auto* path : { "\\\\studio-nas", "\\\\", "\\\\?\\C:\\VST3", "\\\\.\\pipe\\x", "\\\\..\\..\\etc", "\\\\server\\..\\x" })
+        EXPECT_EQ (WindowsLocations::fileFromSettingsPath (path), juce::File()) << path;
+}
+
+TEST (SettingsPaths, RelativePathsStayBelowTheCurrentFolder)
+{
+    ScopedWinePrefix prefix;
+    const auto current = juce::File::getCurrentWorkingDirectory();
+
+    EXPECT_EQ (WindowsLocations::fileFromSettingsPath ("plugins\\vst3"), current.getChildFile ("plugins/vst3"));
+    EXPECT_EQ (WindowsLocations::fileFromSettingsPath ("..\\..\\plugins"), current.getChildFile ("plugins"));
+
+    // A tilde is an ordinary name to Windows, not the home folder.
+    EXPECT_EQ (WindowsLocations::fileFromSettingsPath ("~\\vst3").getFullPathName(), current.getFullPathName() + "/~/vst3");
+    EXPECT_EQ (WindowsLocations::fileFromSettingsPath ("C:\\~").getFullPathName(), prefix.driveC().getFullPathName() + "/~");
 }
 
 TEST (SettingsPaths, FoldersInDriveCAreWrittenInWindowsForm)
@@ -76,14 +108,14 @@ TEST (SettingsPaths, FoldersInDriveCAreWrittenInWindowsForm)
                "C:\\Program Files\\Common Files\\Avid\\Audio\\Plug-Ins");
     EXPECT_EQ (WindowsLocations::settingsPathFor (prefix.driveC()), "C:\\");
 
-    // Anything outside drive C: keeps its native path, and reading it back gives the same folder.
-    const juce::File outside ("/srv/audio/clap");
-    EXPECT_EQ (WindowsLocations::settingsPathFor (outside), "/srv/audio/clap");
-    EXPECT_EQ (WindowsLocations::fileFromSettingsPath (WindowsLocations::settingsPathFor (outside)), outside);
+    // Anything outside drive C: is named through drive Z:, which Wine maps to the root.
+    EXPECT_EQ (WindowsLocations::settingsPathFor (juce::File ("/srv/audio/clap")), "Z:\\srv\\audio\\clap");
+    EXPECT_EQ (WindowsLocations::fileFromSettingsPath ("Z:\\srv\\audio\\clap"),
+               prefix.prefix().getChildFile ("dosdevices/z:/srv/audio/clap"));
 
     // A sibling whose name merely starts like drive_c is not inside it.
     const auto sibling = prefix.prefix().getChildFile ("drive_cx/VST3");
-    EXPECT_EQ (WindowsLocations::settingsPathFor (sibling), sibling.getFullPathName());
+    EXPECT_EQ (WindowsLocations::settingsPathFor (sibling), "Z:" + sibling.getFullPathName().replaceCharacter ('/', '\\'));
 
     const auto inside = prefix.commonFiles().getChildFile ("CLAP");
     EXPECT_EQ (WindowsLocations::fileFromSettingsPath (WindowsLocations::settingsPathFor (inside)), inside);

@@ -1,0 +1,35 @@
+#include "core/MarkdownParser.h"
+#include "FuzzText.h"
+
+extern "C" int LLVMFuzzerTestOneInput (const uint8_t* data, size_t size);
+
+// Any text, decoded as the release notes are, through the parser alone: every block is one
+// line, and blank lines never come in pairs nor carry text.
+extern "C" int LLVMFuzzerTestOneInput (const uint8_t* data, size_t size)
+{
+    const auto decoded = FuzzText::decode (data, size);
+
+    if (! decoded)
+        return -1;
+
+    const auto& text = *decoded;
+    std::vector<MarkdownParser::Block> blocks;
+    MarkdownParser::appendBlocks (text, blocks);
+
+    for (size_t i = 0; i < blocks.size(); ++i)
+    {
+        const auto& block = blocks[i];
+
+        if (block.text.containsAnyOf ("\r\n"))
+            __builtin_trap();
+
+        if (block.type == MarkdownParser::blank && (block.text.isNotEmpty() || (i > 0 && blocks[i - 1].type == MarkdownParser::blank)))
+            __builtin_trap();
+
+        // Nothing but the prefixes and the surrounding space is ever taken from a line.
+        if (! text.contains (block.text))
+            __builtin_trap();
+    }
+
+    return 0;
+}
