@@ -1,10 +1,12 @@
 """INSTALL, the selection and Shift-uninstall through the real program, checked on the disk."""
 import os
+import resource
 import signal
 import subprocess
 import sys
 import time
 import unittest
+import zipfile
 
 sys.path.insert(0, os.path.dirname(__file__))
 from xsession import SessionTestCase, Installer, fresh_prefix, remove_prefix, tree  # noqa: E402
@@ -27,6 +29,50 @@ FORMATS = {
 }
 
 
+def archive_files(archive):
+    """Each file an archive holds, by its path below the install folder, with its bytes as
+    Python's own zip reader gives them."""
+    with zipfile.ZipFile(os.path.join(RESOURCES, archive)) as zip_file:
+        return {info.filename.replace("\\", "/"): zip_file.read(info)
+                for info in zip_file.infolist() if not info.filename.endswith(("/", "\\"))}
+
+
+def files_below(folder):
+    """Every file below a folder with its bytes, and every folder, by relative path."""
+    found = {}
+    for path in tree(folder):
+        full = os.path.join(folder, path)
+        if os.path.isdir(full):
+            found[path] = "folder"
+        else:
+            with open(full, "rb") as f:
+                found[path] = f.read()
+    return found
+
+
+def items_ending_in(folder, extension):
+    return [p for p in tree(folder) if p.endswith(extension)]
+
+
+def region(image_path, x, y, width, height):
+    """The raw RGB bytes of a rectangle of a screenshot."""
+    return subprocess.run(["/usr/bin/convert", image_path, "-crop", "%dx%d+%d+%d" % (width, height, x, y),
+                           "-depth", "8", "rgb:-"], capture_output=True, check=True).stdout
+
+
+# The result view's picture and caption, and the three format rows, in the 600 pixel window.
+RESULT_AREA = (24, 168, 552, 228)
+ROWS_AREA = (24, 168, 552, 150)
+
+
+def limit_file_size(limit):
+    """For a child process: writes past the limit fail with EFBIG instead of killing it."""
+    def apply():
+        signal.signal(signal.SIGXFSZ, signal.SIG_IGN)
+        resource.setrlimit(resource.RLIMIT_FSIZE, (limit, limit))
+    return apply
+
+
 def archive_tree(archive):
     """What an archive unpacks to, as unzip lists it, with parent folders."""
     names = subprocess.run(["unzip", "-Z1", os.path.join(RESOURCES, archive)],
@@ -45,10 +91,14 @@ class InstallTests(SessionTestCase):
         self.prefix = fresh_prefix()
         self.immutable = []
 
+        self.mounts = []
+
     def tearDown(self):
         for path in self.immutable:
             subprocess.run(["chattr", "-i", path], check=False)
         super().tearDown()
+        for path in self.mounts:
+            subprocess.run(["umount", "-l", path], check=False)
         remove_prefix(self.prefix)
 
     # --- helpers -------------------------------------------------------------------------------
@@ -74,8 +124,8 @@ class InstallTests(SessionTestCase):
             with open(os.path.join(bundle, "Contents", "Resources", "old-presets.xml"), "w") as f:
                 f.write("old")
 
-    def start(self, extra_env=None):
-        installer = Installer(self.session, BINARY, self.prefix, extra_env)
+    def start(self, extra_env=None, preexec_fn=None):
+        installer = Installer(self.session, BINARY, self.prefix, extra_env, preexec_fn)
         self.session.wait_for(lambda: installer.geometry()[2:] == (600, 600), "the 600 pixel window")
         self.installers.append(installer)
         return installer
@@ -100,6 +150,65 @@ class InstallTests(SessionTestCase):
         """Closing the window only returns once the install run, which blocks the loop, is over."""
         self.assertEqual(installer.close_with_window_manager(timeout=60), 0)
 
+    def screen_area(self, installer, area):
+        x, y, _, _ = installer.geometry()
+        shot = self.session.screenshot(os.path.join(self.prefix, "screen.png"))
+        return region(shot, x + area[0], y + area[1], area[2], area[3])
+
+    def settled_area(self, installer, area, unlike=None):
+        """The area once it has stopped changing, and differs from what it showed before."""
+        previous = [None]
+
+        def still():
+            current = self.screen_area(installer, area)
+            done = current == previous[0] and current != unlike
+            previous[0] = current
+            return current if done else None
+        return self.session.wait_for(still, "the screen to settle", timeout=60)
+
+    def install_and_show_result(self, installer):
+        before = self.settled_area(installer, RESULT_AREA)
+        self.click(installer, "INSTALL")
+        return self.settled_area(installer, RESULT_AREA, unlike=before)
+
+    def reference_failure_of_vst3_alone(self):
+        """The result view of a run in which only VST3 failed, its folder being a file."""
+        if not hasattr(InstallTests, "vst3_failure_view"):
+            prefix = self.prefix
+            self.prefix = fresh_prefix()
+            try:
+                os.makedirs(os.path.dirname(self.folder("VST3")))
+                with open(self.folder("VST3"), "w") as f:
+                    f.write("a file where a folder belongs")
+                installer = self.start()
+                self.click(installer, "VST3")
+                InstallTests.vst3_failure_view = self.install_and_show_result(installer)
+                self.finish(installer)
+            finally:
+                remove_prefix(self.prefix)
+                self.prefix = prefix
+        return InstallTests.vst3_failure_view
+
+    def mount_small_file_system(self, folder, size="1m"):
+        if os.geteuid() != 0:
+            self.skipTest("mounting a small file system needs root")
+        os.makedirs(folder)
+        mounted = subprocess.run(["mount", "-t", "tmpfs", "-o", "size=" + size, "tmpfs", folder], capture_output=True)
+        if mounted.returncode != 0:
+            self.skipTest("cannot mount a file system here: " + mounted.stderr.decode())
+        self.mounts.append(folder)
+
+    def fill_leaving(self, folder, free_bytes):
+        stats = os.statvfs(folder)
+        with open(os.path.join(folder, "filler"), "wb") as f:
+            f.write(b"\0" * (stats.f_bavail * stats.f_frsize - free_bytes))
+        left = os.statvfs(folder)
+        self.assertLess(left.f_bavail * left.f_frsize, 20664, "room for Plugin.ico would be left")
+
+    def assert_vst3_failed_and_nothing_changed(self, view, before):
+        self.assertEqual(view, self.reference_failure_of_vst3_alone(), "the result view does not name VST3 alone")
+        self.assertEqual(files_below(self.folder("VST3")), before)
+
     def no_staging_left(self):
         for name in FORMATS:
             if os.path.isdir(self.folder(name)):
@@ -114,13 +223,61 @@ class InstallTests(SessionTestCase):
         self.assertEqual(tree(os.path.join(self.prefix, "drive_c")),
                          ["ProgramData", "ProgramData/Orvanta", "ProgramData/Orvanta/PluginManagerSettings.txt"])
 
-    def test_select_all_installs_exactly_the_archives_entries(self):
+    def test_select_all_installs_every_file_byte_for_byte(self):
         installer = self.start()
         self.click(installer, "SELECT_ALL")
         self.click(installer, "INSTALL")
         self.finish(installer)
         for name, (_, _, archive) in FORMATS.items():
             self.assertEqual(tree(self.folder(name)), archive_tree(archive), name)
+            installed = {path: data for path, data in files_below(self.folder(name)).items() if data != "folder"}
+            self.assertEqual(installed, archive_files(archive), name)
+
+    def test_a_full_disk_fails_the_format_and_keeps_the_old_bundle(self):
+        self.mount_small_file_system(self.folder("VST3"))
+        self.make_old_bundle("VST3")
+        self.fill_leaving(self.folder("VST3"), 12 * 1024)
+        before = files_below(self.folder("VST3"))
+
+        installer = self.start()
+        view = self.install_and_show_result(installer)
+        self.finish(installer)
+        self.assert_vst3_failed_and_nothing_changed(view, before)
+
+    def test_a_file_size_limit_fails_the_format_and_keeps_the_old_bundle(self):
+        self.make_old_bundle("VST3")
+        before = files_below(self.folder("VST3"))
+
+        # Plugin.ico alone is 20664 bytes.
+        installer = self.start(preexec_fn=limit_file_size(8192))
+        view = self.install_and_show_result(installer)
+        self.finish(installer)
+        self.assert_vst3_failed_and_nothing_changed(view, before)
+
+    def test_pipes_where_the_modules_should_be_read_as_installed_without_a_version(self):
+        modules = {"VST3": "Contents/x86_64-win/Kelvara 2.vst3", "CLAP": "", "AAX": "Contents/x64/Kelvara 2.aaxplugin"}
+
+        def make_modules(make):
+            for name, inner in modules.items():
+                path = os.path.join(self.bundle(name), inner) if inner else self.bundle(name)
+                os.makedirs(os.path.dirname(path), exist_ok=True)
+                make(path)
+
+        def plain_file(path):
+            with open(path, "w") as f:
+                f.write("no version resource")
+
+        make_modules(plain_file)
+        installer = self.start()
+        unversioned = self.settled_area(installer, ROWS_AREA)
+        self.finish(installer)
+
+        remove_prefix(self.prefix)
+        self.prefix = fresh_prefix()
+        make_modules(os.mkfifo)
+        installer = self.start()
+        self.assertEqual(self.settled_area(installer, ROWS_AREA), unversioned)
+        self.finish(installer)
 
     def test_existing_bundles_start_selected_and_are_replaced(self):
         self.make_old_bundle("VST3")
@@ -199,13 +356,13 @@ class InstallTests(SessionTestCase):
 
     def test_a_run_killed_while_unpacking_leaves_the_old_bundle_and_the_next_run_cleans_up(self):
         self.make_old_bundle("VST3")
-        before = self.bundle_tree("VST3")
+        before = files_below(self.folder("VST3"))
         installer = self.start()
 
-        # Stop the program inside the unpacking of its third entry, then kill it there.
+        # Stop the program as it starts to write the fourth file, the module, then kill it there.
         gdb = subprocess.Popen(["gdb", "-q", "-batch", "-p", str(installer.process.pid),
-                                "-ex", "break juce::ZipFile::uncompressEntry", "-ex", "continue",
-                                "-ex", "continue 2", "-ex", "shell touch " + os.path.join(self.prefix, "stopped"),
+                                "-ex", "break ArchiveUnpacker::crc32", "-ex", "continue",
+                                "-ex", "continue 3", "-ex", "shell touch " + os.path.join(self.prefix, "stopped"),
                                 "-ex", "shell sleep 30"],
                                stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         try:
@@ -216,6 +373,7 @@ class InstallTests(SessionTestCase):
             self.session.wait_for(lambda: os.path.exists(os.path.join(self.prefix, "stopped")), "the unpacking to stop", timeout=30)
             staging = [n for n in os.listdir(self.folder("VST3")) if "staging" in n]
             self.assertEqual(len(staging), 1)
+            self.assertIn(os.path.join(staging[0], "incoming/Contents/x86_64-win/Kelvara 2.vst3.partial"), tree(self.folder("VST3")))
             os.kill(installer.process.pid, signal.SIGKILL)
         finally:
             # The killed program is reported to us only once the debugger lets go of it.
@@ -223,7 +381,10 @@ class InstallTests(SessionTestCase):
             gdb.wait()
         self.assertEqual(installer.process.wait(10), -signal.SIGKILL)
 
-        self.assertEqual(self.bundle_tree("VST3"), before)
+        # A host scanning the folder finds the old bundle and nothing else of the kind.
+        self.assertEqual(items_ending_in(self.folder("VST3"), ".vst3"), ["Kelvara 2.vst3"])
+        for path, data in before.items():
+            self.assertEqual(files_below(self.folder("VST3"))[path], data, path)
         self.assertEqual(len([n for n in os.listdir(self.folder("VST3")) if "staging" in n]), 1)
 
         installer = self.start()
