@@ -1,6 +1,7 @@
 #include "core/InstallPathSettings.h"
 #include "core/WindowsLocations.h"
 #include "core/FileTypes.h"
+#include "core/TextDecoding.h"
 
 const char* const InstallPathSettings::importantNote =
     "These are the paths that all Orvanta installers will use for their respective formats. "
@@ -40,6 +41,20 @@ namespace
             folders[(size_t) formatIndex] = folder;
         }
     }
+
+    /** The file's element, or nothing for a file that cannot be read as text: not an ordinary
+        file (a pipe would block the read for ever), not UTF-8, or not well-formed XML. Such a
+        file is left alone, and the defaults serve. */
+    std::unique_ptr<juce::XmlElement> parseSettings (const juce::File& settingsFile)
+    {
+        juce::MemoryBlock bytes;
+
+        if (! FileTypes::isRegularFile (settingsFile) || ! settingsFile.loadFileAsData (bytes))
+            return {};
+
+        const auto text = TextDecoding::decode (bytes.getData(), bytes.getSize());
+        return text ? juce::parseXML (*text) : nullptr;
+    }
 }
 
 const char* InstallPathSettings::pathAttributeFor (int formatIndex)
@@ -67,11 +82,8 @@ void InstallPathSettings::resolve (const juce::File& settingsFolder, Folders& fo
 
     if (settingsFile.existsAsFile())
     {
-        // Anything but an ordinary file (a pipe would block the read for ever) counts as
-        // unreadable, and is left alone like a malformed file.
-        if (FileTypes::isRegularFile (settingsFile))
-            if (const auto root = juce::parseXML (settingsFile))
-                readFolders (*root, folders);
+        if (const auto root = parseSettings (settingsFile))
+            readFolders (*root, folders);
 
         return;
     }

@@ -2,6 +2,7 @@
 #include "core/InstallPathSettings.h"
 #include "core/WindowsLocations.h"
 #include "core/ProductDefinition.h"
+#include "core/TextDecoding.h"
 
 #include <chrono>
 #include <fcntl.h>
@@ -187,4 +188,68 @@ TEST_F (SettingsFile, WrittenFileReadsBackAsTheSameFolders)
     auto readBack = defaults();
     InstallPathSettings::resolve (prefix.makerFolder(), readBack);
     EXPECT_EQ (readBack, written);
+}
+
+TEST_F (SettingsFile, AFileThatIsNotUtf8IsLeftAloneAndTheDefaultsServe)
+{
+    prefix.makerFolder().createDirectory();
+
+    // A path typed in a legacy code page: "Ü" as the single byte 0xdc.
+    const char legacy[] = "<Plugin_Manager_Settings VST3_Path=\"C:\\Pl\xdcgins\" CLAP_Path=\"//nas/\xc8share/x\" AAX_Path=\"C:\\A\"/>";
+    ASSERT_TRUE (settingsFile().replaceWithData (legacy, sizeof (legacy) - 1));
+
+    auto folders = defaults();
+    InstallPathSettings::resolve (prefix.makerFolder(), folders);
+
+    EXPECT_EQ (folders, defaults());
+    EXPECT_FALSE (prefix.driveC().getChildFile ("A").exists());
+    EXPECT_EQ (readBytes (settingsFile()), juce::MemoryBlock (legacy, sizeof (legacy) - 1));
+}
+
+TEST_F (SettingsFile, ByteOrderMarksOfUtf8AndUtf16AreRead)
+{
+    prefix.makerFolder().createDirectory();
+    const auto content = juce::String::fromUTF8 ("<Plugin_Manager_Settings VST3_Path=\"C:\\Pl\xc3\x9cgins\"/>");
+
+    juce::MemoryOutputStream utf8;
+    utf8.write ("\xef\xbb\xbf", 3);
+    utf8 << content;
+
+    // As Windows' Notepad saves "Unicode": little-endian UTF-16 after its mark.
+    juce::MemoryOutputStream utf16;
+    utf16.write ("\xff\xfe", 2);
+    for (auto c : content)
+        utf16.writeShort ((short) c);
+
+    for (const auto* bytes : { &utf8, &utf16 })
+    {
+        ASSERT_TRUE (settingsFile().replaceWithData (bytes->getData(), bytes->getDataSize()));
+        auto folders = defaults();
+        InstallPathSettings::resolve (prefix.makerFolder(), folders);
+        EXPECT_EQ (folders[0], prefix.driveC().getChildFile (juce::CharPointer_UTF8 ("Pl\xc3\x9cgins")));
+    }
+}
+
+TEST (SettingsText, OnlyWellFormedUtf8IsText)
+{
+    const std::pair<const char*, bool> cases[] {
+        { "plain ASCII", true },
+        { "\xc3\xa9", true },                  // e acute
+        { "\xf0\x9f\x8e\xb9", true },          // U+1F3B9, four bytes
+        { "\xef\xbb\xbf" "text", true },       // a byte order mark is a character like any other
+        { "\xc0\xaf", false },                 // "/" in two bytes: overlong
+        { "\xe0\x80\xaf", false },             // "/" in three bytes: overlong
+        { "\xed\xa0\x80", false },             // a UTF-16 surrogate
+        { "\xf4\x90\x80\x80", false },         // above U+10FFFF
+        { "\xe2\x82", false },                 // cut short
+        { "\x80", false },                     // a continuation with no lead
+        { "a\xdc" "b", false },                // Latin-1
+    };
+
+    for (const auto& [text, wellFormed] : cases)
+        EXPECT_EQ (TextDecoding::isWellFormedUtf8 (text, strlen (text)), wellFormed) << juce::String::toHexString (text, (int) strlen (text));
+
+    EXPECT_FALSE (TextDecoding::isWellFormedUtf8 ("a\0b", 3));
+    EXPECT_FALSE (TextDecoding::decode ("a\xdc", 2).has_value());
+    EXPECT_EQ (TextDecoding::decode ("", 0), juce::String());
 }

@@ -1,6 +1,6 @@
 #include "core/MarkdownParser.h"
 #include "ui/MarkdownSpans.h"
-#include "FuzzText.h"
+#include "core/TextDecoding.h"
 
 extern "C" int LLVMFuzzerTestOneInput (const uint8_t* data, size_t size);
 
@@ -17,7 +17,7 @@ namespace
 // own rules are the parser target's business.
 extern "C" int LLVMFuzzerTestOneInput (const uint8_t* data, size_t size)
 {
-    const auto decoded = FuzzText::decode (data, size);
+    const auto decoded = TextDecoding::decode (data, size);
 
     if (! decoded)
         return -1;
