@@ -268,7 +268,7 @@ int main (int argc, char** argv)
     }
 
     std::printf ("install throughput, three payloads (median of %d runs):\n", runs);
-    std::printf ("  engine (copy, verify, swap) : %.1f ms\n", median (engine) * 1000.0);
+    std::printf ("  engine (copy, verify, swap)  : %.1f ms\n", median (engine) * 1000.0);
     std::printf ("  unzip -o -q                  : %.1f ms\n", median (unzip) * 1000.0);
     std::printf ("  ratio engine / unzip         : %.2f (target <= 1.0)\n", median (engine) / median (unzip));
 
