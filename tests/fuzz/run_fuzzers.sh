@@ -70,7 +70,8 @@ for descriptor in "$build"/fuzzers/*.txt; do
     target="$(basename "$descriptor" .txt)"
     is_wanted "$target" || continue
 
-    { read -r executable; read -r seeds; } < "$descriptor"
+    options=""
+    { read -r executable; read -r seeds; read -r options || true; } < "$descriptor"
     corpus="$work/corpus/$target"
     artifacts="$work/artifacts/$target"
     log="$work/$target.log"
@@ -82,7 +83,8 @@ for descriptor in "$build"/fuzzers/*.txt; do
 
     echo "run_fuzzers: $target for $seconds s over $(find "$corpus" -type f | wc -l) inputs"
     status=0
-    "$executable" -max_total_time="$seconds" -timeout=5 -rss_limit_mb=2048 -print_final_stats=1 \
+    # shellcheck disable=SC2086 # the target's own options, one word each
+    "$executable" -max_total_time="$seconds" -timeout=5 -rss_limit_mb=2048 -print_final_stats=1 $options \
                   -artifact_prefix="$artifacts/" "$corpus" > "$log" 2>&1 || status=$?
     ran=$((ran + 1))
 
