@@ -85,16 +85,17 @@ class WindowTests(SessionTestCase):
 
     def test_settings_paths_name_the_folders_created_at_start(self):
         prefix = self.prefix()
-        unix_folder = os.path.join(prefix, "unix", "aax plugins")
+        # Rooted without a drive, Windows reads the AAX path on drive C:, never from this system's root.
         content = ('<Plugin_Manager_Settings VST3_Path="C:\\Audio\\VST3 Plugins" '
-                   'CLAP_Path="c:/Audio/CLAP" AAX_Path="%s"/>' % unix_folder)
+                   'CLAP_Path="\\\\studio-nas\\plugins\\CLAP" AAX_Path="\\Audio\\AAX Plugins"/>')
         with open(settings_path(prefix), "w") as f:
             f.write(content)
 
         installer = self.start(prefix)
         self.assertTrue(os.path.isdir(drive_c(prefix, "Audio", "VST3 Plugins")))
-        self.assertTrue(os.path.isdir(drive_c(prefix, "Audio", "CLAP")))
-        self.assertTrue(os.path.isdir(unix_folder))
+        self.assertTrue(os.path.isdir(os.path.join(prefix, "dosdevices", "unc", "studio-nas", "plugins", "CLAP")))
+        self.assertTrue(os.path.isdir(drive_c(prefix, "Audio", "AAX Plugins")))
+        self.assertFalse(os.path.exists("/Audio"))
         with open(settings_path(prefix)) as f:
             self.assertEqual(f.read(), content)
         self.assertEqual(installer.close_with_window_manager(), 0)
