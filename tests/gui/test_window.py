@@ -131,6 +131,18 @@ class WindowTests(SessionTestCase):
 
         self.assertEqual(installer.close_with_window_manager(), 0)
 
+    def test_arguments_that_are_no_command_open_the_window_as_before(self):
+        for args in (["/S"], ["readme.txt"], ["Install", "vst3"]):
+            prefix = self.prefix()
+            installer = Installer(self.session, BINARY, prefix, args=args)
+            self.installers.append(installer)
+            self.session.wait_for(lambda: installer.geometry()[2:] == (600, 600), "the window for %s" % args)
+            self.assertEqual(installer.title(), "ov_installer")
+            self.assertEqual(installer.close_with_window_manager(), 0)
+            self.assertEqual(installer.output(), "", args)
+            # The window ran, not an install: nothing was unpacked.
+            self.assertFalse(os.path.exists(drive_c(prefix, "Program Files")))
+
     def test_two_instances_run_side_by_side(self):
         prefix = self.prefix()
         first = self.start(prefix)
