@@ -6,6 +6,7 @@
 
 ov_installerApplication::~ov_installerApplication()
 {
+    xEventQueueWatcher = nullptr;
     mainWindow = nullptr;
 }
 
@@ -15,14 +16,14 @@ bool ov_installerApplication::moreThanOneInstanceAllowed()           { return tr
 
 void ov_installerApplication::initialise (const juce::String&)
 {
-    xEventQueueWatcher = std::make_unique<XEventQueueWatcher>();
     mainWindow = std::make_unique<MainWindow> (getApplicationName());
+    xEventQueueWatcher = std::make_unique<XEventQueueWatcher> (*mainWindow);
 }
 
 void ov_installerApplication::shutdown()
 {
-    mainWindow = nullptr;
     xEventQueueWatcher = nullptr;
+    mainWindow = nullptr;
 }
 
 void ov_installerApplication::anotherInstanceStarted (const juce::String&)

@@ -37,6 +37,6 @@ public:
     };
 
 private:
-    std::unique_ptr<XEventQueueWatcher> xEventQueueWatcher;
     std::unique_ptr<MainWindow> mainWindow;
+    std::unique_ptr<XEventQueueWatcher> xEventQueueWatcher;    // follows the window: declared after it, so deleted first
 };
