@@ -51,14 +51,17 @@ namespace
     public:
         WindowManager()
         {
-            if (isRunning())
-                return;
+            // openbox exits at once while another manager still runs, as one that a test
+            // before this one started may do for a moment; it is then started again.
+            const auto deadline = juce::Time::getMillisecondCounter() + 30000;
 
-            // openbox exits at once when another manager runs; then that one serves.
-            process.start ("openbox --sm-disable", 0);
+            while (! isRunning() && juce::Time::getMillisecondCounter() < deadline)
+            {
+                if (! process.isRunning())
+                    process.start ("openbox --sm-disable", 0);
 
-            for (int i = 0; i < 100 && ! isRunning(); ++i)
-                juce::Thread::sleep (50);
+                juce::Thread::sleep (100);
+            }
         }
 
         ~WindowManager()
