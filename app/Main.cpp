@@ -35,6 +35,16 @@ namespace
         return handle != nullptr && handle != INVALID_HANDLE_VALUE;
     }
 
+    void reopenOnConsole (std::FILE* stream)
+    {
+       #if defined (_MSC_VER)
+        std::FILE* reopened = nullptr;
+        freopen_s (&reopened, "CONOUT$", "w", stream);
+       #else
+        std::freopen ("CONOUT$", "w", stream);
+       #endif
+    }
+
     /** A GUI-subsystem program starts without a console, so a command's output would go
         nowhere. It attaches to the console of the program that started it; output that the
         caller redirected to a file or pipe stays redirected. */
@@ -46,13 +56,11 @@ namespace
         if (! AttachConsole (ATTACH_PARENT_PROCESS))
             return;
 
-        std::FILE* reopened = nullptr;
-
         if (! outputRedirected)
-            freopen_s (&reopened, "CONOUT$", "w", stdout);
+            reopenOnConsole (stdout);
 
         if (! errorRedirected)
-            freopen_s (&reopened, "CONOUT$", "w", stderr);
+            reopenOnConsole (stderr);
     }
 
     bool standardErrorIsTerminal()   { return _isatty (_fileno (stderr)) != 0; }
@@ -86,7 +94,9 @@ JUCE_CREATE_APPLICATION_DEFINE (ov_installerApplication)
 JUCE_END_IGNORE_WARNINGS_GCC_LIKE
 
 #if JUCE_WINDOWS
+JUCE_BEGIN_IGNORE_WARNINGS_MSVC (28251)
 int __stdcall WinMain (HINSTANCE, HINSTANCE, char*, int)
+JUCE_END_IGNORE_WARNINGS_MSVC
 {
     if (const auto exitCode = runCommand (juce::JUCEApplicationBase::getCommandLineParameterArray()))
         return *exitCode;
