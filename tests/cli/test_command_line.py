@@ -3,6 +3,7 @@ import json
 import os
 import pty
 import shutil
+import socket
 import subprocess
 import sys
 import tempfile
@@ -349,6 +350,27 @@ class CommandLineTests(unittest.TestCase):
         self.assertEqual(run.returncode, 0)
         self.assertEqual(out, "CLAP: installed\nAAX: installed\n")
         self.assertEqual(shown.decode().replace("\r\n", "\n"), "Installing CLAP (1 of 2)...\nInstalling AAX (2 of 2)...\n")
+
+    def test_the_commands_never_reach_for_a_display(self):
+        # A listening socket where an X server of an unused display number would be: a program
+        # that set up its window system would connect to it.
+        os.makedirs("/tmp/.X11-unix", exist_ok=True)
+        number = next(n for n in range(4200, 4300) if not os.path.exists("/tmp/.X11-unix/X%d" % n))
+        path = "/tmp/.X11-unix/X%d" % number
+        server = socket.socket(socket.AF_UNIX, socket.SOCK_STREAM)
+        try:
+            server.bind(path)
+            server.listen(4)
+            server.setblocking(False)
+            env = dict(headless_environment(self.prefix.path), DISPLAY=":%d" % number)
+            for args in (["status", "--json"], ["install", "clap"], ["uninstall", "clap"], ["--version"], ["install"]):
+                done = subprocess.run([BINARY, *args], env=env, capture_output=True, text=True, timeout=120)
+                self.assertIn(done.returncode, (0, 2), (args, done.stderr))
+                with self.assertRaises(BlockingIOError, msg="%s connected to the display" % args):
+                    server.accept()
+        finally:
+            server.close()
+            os.remove(path)
 
     # --- the rest of the command line ---------------------------------------------------------
 
