@@ -4,6 +4,8 @@
 
 #include <BinaryData.h>
 
+#include <cstdio>
+
 ov_installerApplication::~ov_installerApplication()
 {
     xEventQueueWatcher = nullptr;
@@ -16,6 +18,16 @@ bool ov_installerApplication::moreThanOneInstanceAllowed()           { return tr
 
 void ov_installerApplication::initialise (const juce::String&)
 {
+    // With no display to show it on, the framework cannot place the window and would crash.
+    if (juce::Desktop::getInstance().getDisplays().getPrimaryDisplay() == nullptr)
+    {
+        std::fputs ("ov_installer: there is no display to open the window on "
+                    "(the commands need none: ov_installer --help)\n", stderr);
+        setApplicationReturnValue (1);
+        quit();
+        return;
+    }
+
     mainWindow = std::make_unique<MainWindow> (getApplicationName());
     xEventQueueWatcher = std::make_unique<XEventQueueWatcher> (*mainWindow);
 }

@@ -372,6 +372,16 @@ class CommandLineTests(unittest.TestCase):
             server.close()
             os.remove(path)
 
+    def test_without_a_display_the_window_says_so_instead_of_crashing(self):
+        # Arguments that are no command mean the window, as they always did.
+        for args in ([], ["/S"], ["readme.txt"], ["Install", "vst3"]):
+            done = self.run_binary(*args, timeout=60)
+            self.assertEqual(done.returncode, 1, (args, done.stdout, done.stderr))
+            self.assertEqual(done.stdout, "", args)
+            self.assertIn("no display", done.stderr, args)
+            self.assertNotIn("Try 'ov_installer --help'", done.stderr, args)   # no usage error
+        self.assertFalse(os.path.exists(os.path.join(self.prefix.path, "drive_c", "Program Files")))
+
     # --- the rest of the command line ---------------------------------------------------------
 
     def test_help_and_version(self):
