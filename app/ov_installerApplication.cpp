@@ -4,8 +4,11 @@
 
 #include <BinaryData.h>
 
+#include <cstdio>
+
 ov_installerApplication::~ov_installerApplication()
 {
+    xEventQueueWatcher = nullptr;
     mainWindow = nullptr;
 }
 
@@ -15,14 +18,24 @@ bool ov_installerApplication::moreThanOneInstanceAllowed()           { return tr
 
 void ov_installerApplication::initialise (const juce::String&)
 {
-    xEventQueueWatcher = std::make_unique<XEventQueueWatcher>();
+    // With no display to show it on, the framework cannot place the window and would crash.
+    if (juce::Desktop::getInstance().getDisplays().getPrimaryDisplay() == nullptr)
+    {
+        std::fputs ("ov_installer: there is no display to open the window on "
+                    "(the commands need none: ov_installer --help)\n", stderr);
+        setApplicationReturnValue (1);
+        quit();
+        return;
+    }
+
     mainWindow = std::make_unique<MainWindow> (getApplicationName());
+    xEventQueueWatcher = std::make_unique<XEventQueueWatcher> (*mainWindow);
 }
 
 void ov_installerApplication::shutdown()
 {
-    mainWindow = nullptr;
     xEventQueueWatcher = nullptr;
+    mainWindow = nullptr;
 }
 
 void ov_installerApplication::anotherInstanceStarted (const juce::String&)
@@ -61,22 +74,65 @@ ov_installerApplication::MainWindow::MainWindow (const juce::String& name)
 // always fits where the window manager has just placed the window. The correction waits for
 // the message loop: a size set while the window system's own resize is being handled is
 // not passed on to the window.
+//
+// A window manager may impose its size (maximised, full screen, tiled) and put it back after
+// the correction. Correcting again would go on for ever, so a size that comes back after its
+// one correction is kept, and the window stays as placed.
 void ov_installerApplication::MainWindow::resized()
 {
     DocumentWindow::resized();
 
     // While the constructor assembles the window its sizes pass through other shapes.
-    if (! isVisible() || getWidth() == getHeight())
+    if (! isVisible())
         return;
+
+    if (getWidth() == getHeight())
+    {
+        // A square of someone else's choosing ends the insisting; our own correction does not.
+        if (getWidth() != correctedTo)
+            correctedFrom = {};
+
+        return;
+    }
+
+    const juce::Point<int> size (getWidth(), getHeight());
+
+    if (size == correctedFrom)
+        return;
+
+    correctedFrom = size;
 
     juce::MessageManager::callAsync ([safeThis = juce::Component::SafePointer<MainWindow> (this)]
     {
-        if (safeThis != nullptr && safeThis->getWidth() != safeThis->getHeight())
-        {
-            const auto side = juce::jmin (safeThis->getWidth(), safeThis->getHeight());
-            safeThis->setSize (side, side);
-        }
+        if (safeThis != nullptr)
+            safeThis->squareUp();
     });
+}
+
+void ov_installerApplication::MainWindow::squareUp()
+{
+    if (getWidth() == getHeight())
+        return;
+
+    correctedTo = juce::jmin (getWidth(), getHeight());
+    setSize (correctedTo, correctedTo);
+}
+
+// The framework lets the window manager resize a window only on systems where it can
+// resize borderless windows itself, which on Linux it cannot; with a native title bar the
+// manager then offers neither its resize borders nor maximise. This window is always
+// resizable, so the manager is told so from the first native window on: asking only once
+// setResizable has run would make the framework build the native window once more.
+int ov_installerApplication::MainWindow::getDesktopWindowStyleFlags() const
+{
+    auto style = DocumentWindow::getDesktopWindowStyleFlags();
+
+   #if JUCE_LINUX || JUCE_BSD
+    if (isUsingNativeTitleBar())
+        style |= juce::ComponentPeer::windowIsResizable;
+   #endif
+
+    return style;
 }
 
 void ov_installerApplication::MainWindow::closeButtonPressed()

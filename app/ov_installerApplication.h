@@ -31,12 +31,20 @@ public:
 
         void closeButtonPressed() override;
         void resized() override;
+        int getDesktopWindowStyleFlags() const override;
 
     private:
+        void squareUp();
+
+        // The last size that was not square and was corrected, and the square it was
+        // corrected to: when the window manager puts that same size back, it insists on it.
+        juce::Point<int> correctedFrom;
+        int correctedTo = 0;
+
         JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (MainWindow)
     };
 
 private:
-    std::unique_ptr<XEventQueueWatcher> xEventQueueWatcher;
     std::unique_ptr<MainWindow> mainWindow;
+    std::unique_ptr<XEventQueueWatcher> xEventQueueWatcher;    // follows the window: declared after it, so deleted first
 };

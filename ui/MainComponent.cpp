@@ -5,6 +5,7 @@
 #include "core/FormatStatus.h"
 #include "core/HintText.h"
 #include "core/InstallPathSettings.h"
+#include "core/InstallRun.h"
 #include "core/WindowsLocations.h"
 
 #include <BinaryData.h>
@@ -19,26 +20,6 @@ namespace
         auto drawable = juce::Drawable::createFromImageData (data, (size_t) size);
         jassert (drawable != nullptr);
         return drawable;
-    }
-
-    struct Payload
-    {
-        const char* data;
-        int size;
-    };
-
-    Payload payloadFor (int formatIndex)
-    {
-        switch (formatIndex)
-        {
-            case ProductDefinition::vst3:  return { BinaryData::vst3_zip, BinaryData::vst3_zipSize };
-            case ProductDefinition::clap:  return { BinaryData::clap_zip, BinaryData::clap_zipSize };
-            case ProductDefinition::aax:   return { BinaryData::aax_zip,  BinaryData::aax_zipSize };
-            default:                       break;
-        }
-
-        jassertfalse;
-        return { nullptr, 0 };
     }
 
     /** A reduced-alpha palette colour as it comes out over the screen's opaque background. Filling
@@ -502,28 +483,11 @@ void MainComponent::installSelectedFormats()
 {
     // The whole run blocks the message thread, so the pointer says so until it is done.
     juce::MouseCursor::showWaitCursor();
-    formatResults.clear();
+    formatResults = InstallRun::run (uninstallMode ? InstallRun::Action::uninstall : InstallRun::Action::install,
+                                     formatSelected, installFolders, productName);
 
-    for (int formatIndex = 0; formatIndex < ProductDefinition::numFormats; ++formatIndex)
-    {
-        if (! formatSelected[(size_t) formatIndex])
-            continue;
-
-        const auto& folder = installFolders[(size_t) formatIndex];
-        const auto bundleName = ProductDefinition::bundleName (productName, formatIndex);
-
-        if (uninstallMode)
-        {
-            formatResults.push_back (InstallEngine::uninstall (formatIndex, folder, bundleName));
-        }
-        else
-        {
-            const auto payload = payloadFor (formatIndex);
-            formatResults.push_back (InstallEngine::install (formatIndex, folder, bundleName, payload.data, (size_t) payload.size));
-        }
-
-        formatSelected[(size_t) formatIndex] = false;
-    }
+    // Every format that was processed is deselected, whatever happened to it.
+    formatSelected.fill (false);
 
     juce::MouseCursor::hideWaitCursor();
 

@@ -14,28 +14,16 @@
  #include <juce_events/native/juce_EventLoopInternal_linux.h>
 #endif
 
-namespace
-{
-    // Short enough that a stranded release is not felt, long enough to cost nothing.
-    constexpr int pollIntervalMs = 10;
-}
-
-XEventQueueWatcher::XEventQueueWatcher()
+XEventQueueWatcher::XEventQueueWatcher (juce::Component& window)
 {
    #if JUCE_LINUX || JUCE_BSD
-    startTimer (pollIntervalMs);
+    refreshTick = std::make_unique<juce::VBlankAttachment> (&window, [] { dispatchQueuedEvents(); });
+   #else
+    juce::ignoreUnused (window);
    #endif
 }
 
-XEventQueueWatcher::~XEventQueueWatcher()
-{
-    stopTimer();
-}
-
-void XEventQueueWatcher::timerCallback()
-{
-    dispatchQueuedEvents();
-}
+XEventQueueWatcher::~XEventQueueWatcher() = default;
 
 void XEventQueueWatcher::dispatchQueuedEvents()
 {

@@ -125,7 +125,7 @@ class InstallTests(SessionTestCase):
                 f.write("old")
 
     def start(self, extra_env=None, preexec_fn=None):
-        installer = Installer(self.session, BINARY, self.prefix, extra_env, preexec_fn)
+        installer = Installer(self.session, BINARY, self.prefix, extra_env, preexec_fn=preexec_fn)
         self.session.wait_for(lambda: installer.geometry()[2:] == (600, 600), "the 600 pixel window")
         self.installers.append(installer)
         return installer

@@ -1,7 +1,10 @@
 """The real installer in a real X server: its window, its settings file, resizing and closing."""
 import os
+import re
+import subprocess
 import sys
 import tempfile
+import time
 import unittest
 
 sys.path.insert(0, os.path.dirname(__file__))
@@ -18,6 +21,20 @@ def settings_path(prefix):
 
 def drive_c(prefix, *parts):
     return os.path.join(prefix, "drive_c", *parts)
+
+
+def cpu_ticks(pid):
+    """User and system time of a process so far, in clock ticks."""
+    with open("/proc/%d/stat" % pid) as f:
+        fields = f.read().rsplit(")", 1)[1].split()
+    return int(fields[11]) + int(fields[12])
+
+
+def configure_sizes(events_file):
+    """The sizes of the ConfigureNotify events that xev has written so far."""
+    events_file.seek(0)
+    text = events_file.read().decode(errors="replace")
+    return [(int(w), int(h)) for w, h in re.findall(r"ConfigureNotify event.*?width (\d+), height (\d+)", text, re.DOTALL)]
 
 
 class WindowTests(SessionTestCase):
@@ -130,6 +147,71 @@ class WindowTests(SessionTestCase):
             self.session.ask_window_manager(["xdotool", "windowsize", installer.window, str(width), str(height)],
                                             lambda: installer.geometry()[2:] == (side, side), "a %d pixel square" % side)
 
+        self.assertEqual(installer.close_with_window_manager(), 0)
+
+    def test_arguments_that_are_no_command_open_the_window_as_before(self):
+        for args in (["/S"], ["readme.txt"], ["Install", "vst3"]):
+            prefix = self.prefix()
+            installer = Installer(self.session, BINARY, prefix, args=args)
+            self.installers.append(installer)
+            self.session.wait_for(lambda: installer.geometry()[2:] == (600, 600), "the window for %s" % args)
+            self.assertEqual(installer.title(), "ov_installer")
+            self.assertEqual(installer.close_with_window_manager(), 0)
+            self.assertEqual(installer.output(), "", args)
+            # The window ran, not an install: nothing was unpacked.
+            self.assertFalse(os.path.exists(drive_c(prefix, "Program Files")))
+
+    def test_a_maximised_window_settles_at_once_and_stays_as_placed(self):
+        self.check_an_imposed_size_settles("maximized_vert,maximized_horz", "maximised")
+
+    def test_a_full_screen_window_settles_at_once_and_stays_as_placed(self):
+        self.check_an_imposed_size_settles("fullscreen", "full screen")
+
+    def check_an_imposed_size_settles(self, state, what):
+        installer = self.start(self.prefix())
+        self.session.wait_for(lambda: installer.geometry()[2:] == (600, 600), "600 by 600 pixels of content")
+
+        # Every change of the window's size from here on, as the X server reports it.
+        events = tempfile.TemporaryFile()
+        watcher = subprocess.Popen(["xev", "-id", installer.window, "-event", "structure"],
+                                   env=self.session.env, stdout=events, stderr=subprocess.DEVNULL)
+        try:
+            time.sleep(0.5)     # xev has selected the events before anything happens
+            self.session.ask_window_manager(
+                ["wmctrl", "-i", "-r", installer.window, "-b", "add," + state],
+                lambda: installer.geometry()[2] > 1000, "the window " + what)
+
+            # Settled: the size holds, however long one waits.
+            time.sleep(1.5)
+            settled = installer.geometry()
+            configures_while_settling = configure_sizes(events)
+
+            ticks_before = cpu_ticks(installer.process.pid)
+            time.sleep(2.0)
+            ticks = cpu_ticks(installer.process.pid) - ticks_before
+            self.assertEqual(installer.geometry(), settled)
+            self.assertEqual(configure_sizes(events), configures_while_settling, "the window is still being resized")
+        finally:
+            watcher.terminate()
+            watcher.wait(5)
+            events.close()
+
+        # The window stays as the window manager placed it: wider than high, across the screen.
+        self.assertGreater(settled[2], settled[3])
+        self.assertGreater(settled[2], 1200)
+        # At most one corrective resize: one size besides the maximised one, one request back.
+        sizes = configures_while_settling
+        self.assertLessEqual(len(set(sizes) - {settled[2:]}), 1, sizes)
+        self.assertLessEqual(len(sizes), 8, sizes)
+        # No work while nothing changes: the framework's own refresh tick is well below 10 %.
+        self.assertLess(ticks, 0.1 * 2.0 * os.sysconf("SC_CLK_TCK"), "CPU ticks over 2 s")
+
+        # A size the user picks afterwards is brought back to a square as before.
+        self.session.ask_window_manager(
+            ["wmctrl", "-i", "-r", installer.window, "-b", "remove," + state],
+            lambda: installer.geometry()[2] < 1000, "the window back from " + what)
+        self.session.ask_window_manager(["xdotool", "windowsize", installer.window, "760", "700"],
+                                        lambda: installer.geometry()[2:] == (700, 700), "a 700 pixel square")
         self.assertEqual(installer.close_with_window_manager(), 0)
 
     def test_two_instances_run_side_by_side(self):

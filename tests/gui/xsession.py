@@ -77,12 +77,13 @@ class XSession:
 class Installer:
     """One run of the real binary with its own Wine prefix."""
 
-    def __init__(self, session, binary, prefix, extra_env=None, preexec_fn=None):
+    def __init__(self, session, binary, prefix, extra_env=None, args=(), preexec_fn=None):
         self.session = session
         env = dict(session.env, WINEPREFIX=prefix)
         env.update(extra_env or {})
         self.log = tempfile.TemporaryFile()
-        self.process = subprocess.Popen([binary], env=env, stdout=self.log, stderr=subprocess.STDOUT, preexec_fn=preexec_fn)
+        self.process = subprocess.Popen([binary, *args], env=env, stdout=self.log, stderr=subprocess.STDOUT,
+                                        preexec_fn=preexec_fn)
         self.window = session.wait_for(self._find_window, "the installer's window")
         session.wait_for(lambda: self.is_viewable(), "the window to be mapped")
         # The framework maps a 128 pixel placeholder before the main screen is built into it.

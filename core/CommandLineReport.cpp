@@ -1,0 +1,150 @@
+#include "core/CommandLineReport.h"
+
+namespace
+{
+    constexpr int nameColumnWidth    = 6;
+    constexpr int stateColumnWidth   = 11;
+    constexpr int versionColumnWidth = 12;
+
+    juce::String paddedTo (const juce::String& text, int width)
+    {
+        return text + juce::String::repeatedString (" ", juce::jmax (1, width - text.length()));
+    }
+
+    /** A reason may come from the file system with line breaks; each format keeps one line. */
+    juce::String oneLine (const juce::String& text)
+    {
+        return text.replaceCharacters ("\r\n", "  ").trim();
+    }
+
+    juce::var orNull (const juce::String& text)
+    {
+        return text.isEmpty() ? juce::var() : juce::var (text);
+    }
+
+    juce::String asJson (const juce::var& object)
+    {
+        return juce::JSON::toString (object, juce::JSON::FormatOptions{}.withSpacing (juce::JSON::Spacing::none)
+                                                                         .withEncoding (juce::JSON::Encoding::ascii));
+    }
+
+    juce::DynamicObject::Ptr productObject (const juce::String& productName, const juce::String& productVersion)
+    {
+        juce::DynamicObject::Ptr object (new juce::DynamicObject());
+        object->setProperty ("product", productName);
+        object->setProperty ("productVersion", productVersion);
+        return object;
+    }
+}
+
+std::vector<CommandLineReport::FormatState> CommandLineReport::detectAll (const InstallRun::Folders& installFolders,
+                                                                          const juce::String& productName,
+                                                                          const juce::String& productVersion)
+{
+    std::vector<FormatState> states;
+
+    for (int formatIndex = 0; formatIndex < ProductDefinition::numFormats; ++formatIndex)
+    {
+        const auto& folder = installFolders[(size_t) formatIndex];
+        states.push_back ({ formatIndex,
+                            FormatStatus::detect (folder, productName, productVersion, formatIndex),
+                            ProductDefinition::bundleFor (folder, productName, formatIndex) });
+    }
+
+    return states;
+}
+
+juce::String CommandLineReport::stateName (const FormatStatus& status)
+{
+    if (! status.installed)
+        return "absent";
+
+    return status.needsUpdate ? "outdated" : "installed";
+}
+
+juce::String CommandLineReport::statusText (const std::vector<FormatState>& states)
+{
+    juce::String text;
+
+    for (const auto& state : states)
+    {
+        const auto version = state.status.installedVersion.isNotEmpty() ? state.status.installedVersion : juce::String ("-");
+
+        text << paddedTo (formatNames[state.formatIndex], nameColumnWidth)
+             << paddedTo (stateName (state.status), stateColumnWidth)
+             << paddedTo (version, versionColumnWidth)
+             << state.bundle.getFullPathName() << "\n";
+    }
+
+    return text;
+}
+
+juce::String CommandLineReport::statusJson (const std::vector<FormatState>& states,
+                                            const juce::String& productName, const juce::String& productVersion)
+{
+    juce::Array<juce::var> formats;
+
+    for (const auto& state : states)
+    {
+        juce::DynamicObject::Ptr format (new juce::DynamicObject());
+        format->setProperty ("format", formatNames[state.formatIndex]);
+        format->setProperty ("state", stateName (state.status));
+        format->setProperty ("version", orNull (state.status.installedVersion));
+        format->setProperty ("path", state.bundle.getFullPathName());
+        formats.add (juce::var (format.get()));
+    }
+
+    auto object = productObject (productName, productVersion);
+    object->setProperty ("formats", formats);
+    return asJson (juce::var (object.get())) + "\n";
+}
+
+juce::String CommandLineReport::resultName (const InstallEngine::FormatResult& result, InstallRun::Action action)
+{
+    if (! result.succeeded)
+        return "failed";
+
+    return action == InstallRun::Action::install ? "installed" : "uninstalled";
+}
+
+juce::String CommandLineReport::resultsText (const std::vector<InstallEngine::FormatResult>& results, InstallRun::Action action)
+{
+    juce::String text;
+
+    for (const auto& result : results)
+    {
+        text << formatNames[result.formatIndex] << ": " << resultName (result, action);
+
+        if (! result.succeeded)
+            text << ": " << oneLine (result.reason);
+
+        text << "\n";
+    }
+
+    return text;
+}
+
+juce::String CommandLineReport::resultsJson (const std::vector<InstallEngine::FormatResult>& results, InstallRun::Action action,
+                                             const InstallRun::Folders& installFolders,
+                                             const juce::String& productName, const juce::String& productVersion)
+{
+    juce::Array<juce::var> formats;
+
+    for (const auto& result : results)
+    {
+        const auto bundle = ProductDefinition::bundleFor (installFolders[(size_t) result.formatIndex], productName, result.formatIndex);
+
+        juce::DynamicObject::Ptr format (new juce::DynamicObject());
+        format->setProperty ("format", formatNames[result.formatIndex]);
+        format->setProperty ("result", resultName (result, action));
+        format->setProperty ("succeeded", result.succeeded);
+        format->setProperty ("reason", result.succeeded ? juce::var() : juce::var (oneLine (result.reason)));
+        format->setProperty ("path", bundle.getFullPathName());
+        formats.add (juce::var (format.get()));
+    }
+
+    auto object = productObject (productName, productVersion);
+    object->setProperty ("command", action == InstallRun::Action::install ? "install" : "uninstall");
+    object->setProperty ("formats", formats);
+    return asJson (juce::var (object.get())) + "\n";
+}

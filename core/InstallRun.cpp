@@ -1,0 +1,66 @@
+#include "core/InstallRun.h"
+
+#include <BinaryData.h>
+
+namespace
+{
+    /** Creates a folder with its parents, where another installer may be creating the same
+        folders at the same moment: its mkdir winning the race is no failure. */
+    void createFolderBesideOthers (const juce::File& folder)
+    {
+        constexpr int attempts = 8;
+
+        for (int i = 0; i < attempts && ! folder.isDirectory(); ++i)
+            folder.createDirectory();
+    }
+}
+
+std::vector<InstallEngine::FormatResult> InstallRun::run (Action action,
+                                                          const Selection& chosen,
+                                                          const Folders& installFolders,
+                                                          const juce::String& productName,
+                                                          const BeforeFormat& beforeFormat)
+{
+    std::vector<InstallEngine::FormatResult> results;
+
+    for (int formatIndex = 0; formatIndex < ProductDefinition::numFormats; ++formatIndex)
+    {
+        if (! chosen[(size_t) formatIndex])
+            continue;
+
+        if (beforeFormat != nullptr)
+            beforeFormat (formatIndex);
+
+        const auto& folder = installFolders[(size_t) formatIndex];
+        const auto bundleName = ProductDefinition::bundleName (productName, formatIndex);
+
+        if (action == Action::uninstall)
+        {
+            results.push_back (InstallEngine::uninstall (formatIndex, folder, bundleName));
+        }
+        else
+        {
+            // The engine then finds the folder there. What cannot be created at all, it reports.
+            createFolderBesideOthers (folder);
+
+            const auto payload = payloadFor (formatIndex);
+            results.push_back (InstallEngine::install (formatIndex, folder, bundleName, payload.data, payload.size));
+        }
+    }
+
+    return results;
+}
+
+InstallRun::Payload InstallRun::payloadFor (int formatIndex)
+{
+    switch (formatIndex)
+    {
+        case ProductDefinition::vst3:  return { BinaryData::vst3_zip, (size_t) BinaryData::vst3_zipSize };
+        case ProductDefinition::clap:  return { BinaryData::clap_zip, (size_t) BinaryData::clap_zipSize };
+        case ProductDefinition::aax:   return { BinaryData::aax_zip,  (size_t) BinaryData::aax_zipSize };
+        default:                       break;
+    }
+
+    jassertfalse;
+    return {};
+}

@@ -1,0 +1,427 @@
+"""The real binary's commands, run with no display against temporary Wine prefixes."""
+import json
+import os
+import pty
+import shutil
+import socket
+import subprocess
+import sys
+import tempfile
+import unittest
+import zipfile
+
+BINARY = None
+ROOT = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..")
+RESOURCES = os.path.join(ROOT, "resources")
+DATA = os.path.join(ROOT, "tests", "data")
+
+FORMATS = {
+    # name: (folder below Common Files, bundle name, archive)
+    "VST3": ("VST3", "Kelvara 2.vst3", "vst3.zip"),
+    "CLAP": ("CLAP", "Kelvara 2.clap", "clap.zip"),
+    "AAX": ("Avid/Audio/Plug-Ins", "Kelvara 2.aaxplugin", "aax.zip"),
+}
+ORDER = ["VST3", "CLAP", "AAX"]
+
+# The module inside each bundle whose version resource tells the installed version.
+VERSION_FILES = {
+    "VST3": "Kelvara 2.vst3/Contents/x86_64-win/Kelvara 2.vst3",
+    "CLAP": "Kelvara 2.clap",
+    "AAX": "Kelvara 2.aaxplugin/Contents/x64/Kelvara 2.aaxplugin",
+}
+
+
+def headless_environment(prefix):
+    env = {k: v for k, v in os.environ.items() if k not in ("DISPLAY", "WAYLAND_DISPLAY", "XAUTHORITY")}
+    env["WINEPREFIX"] = prefix
+    return env
+
+
+def extract(archive, destination):
+    """Unpacks an archive with Python's own zip reader; its entries use Windows separators."""
+    with zipfile.ZipFile(os.path.join(RESOURCES, archive)) as zf:
+        for info in zf.infolist():
+            relative = info.filename.replace("\\", "/")
+            target = os.path.join(destination, *relative.rstrip("/").split("/"))
+            if relative.endswith("/"):
+                os.makedirs(target, exist_ok=True)
+                continue
+            os.makedirs(os.path.dirname(target), exist_ok=True)
+            with open(target, "wb") as out:
+                out.write(zf.read(info))
+
+
+def snapshot(folder, top):
+    """Every path below folder/top with the bytes of each file, for comparing trees exactly."""
+    root = os.path.join(folder, top)
+    if os.path.isfile(root):
+        with open(root, "rb") as f:
+            return {top: f.read()}
+    found = {}
+    for base, dirs, files in os.walk(root):
+        for name in dirs:
+            found[os.path.relpath(os.path.join(base, name), folder)] = None
+        for name in files:
+            path = os.path.join(base, name)
+            with open(path, "rb") as f:
+                found[os.path.relpath(path, folder)] = f.read()
+    found[top] = None
+    return found
+
+
+class Prefix:
+    def __init__(self, with_maker_folder=True):
+        self.path = tempfile.mkdtemp(prefix="ov-cli-")
+        os.makedirs(os.path.join(self.path, "drive_c", "ProgramData"))
+        if with_maker_folder:
+            os.makedirs(self.maker_folder())
+
+    def maker_folder(self):
+        return os.path.join(self.path, "drive_c", "ProgramData", "Orvanta")
+
+    def settings_file(self):
+        return os.path.join(self.maker_folder(), "PluginManagerSettings.txt")
+
+    def folder(self, name):
+        return os.path.join(self.path, "drive_c", "Program Files", "Common Files", FORMATS[name][0])
+
+    def bundle(self, name):
+        return os.path.join(self.folder(name), FORMATS[name][1])
+
+    def remove(self):
+        shutil.rmtree(self.path, ignore_errors=True)
+
+
+class CommandLineTests(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        cls.expected = tempfile.mkdtemp(prefix="ov-cli-expected-")
+        for name in ORDER:
+            extract(FORMATS[name][2], os.path.join(cls.expected, name))
+
+    @classmethod
+    def tearDownClass(cls):
+        shutil.rmtree(cls.expected, ignore_errors=True)
+
+    def setUp(self):
+        self.prefix = Prefix()
+
+    def tearDown(self):
+        self.prefix.remove()
+
+    # --- helpers -------------------------------------------------------------------------------
+
+    def run_binary(self, *args, prefix=None, timeout=120):
+        env = headless_environment((prefix or self.prefix).path)
+        return subprocess.run([BINARY, *args], env=env, capture_output=True, text=True, timeout=timeout)
+
+    def status_json(self):
+        done = self.run_binary("status", "--json")
+        self.assertEqual(done.returncode, 0, done.stderr)
+        self.assertEqual(done.stderr, "")
+        return json.loads(done.stdout)
+
+    def status_lines(self):
+        done = self.run_binary("status")
+        self.assertEqual(done.returncode, 0, done.stderr)
+        self.assertEqual(done.stderr, "")
+        return done.stdout.splitlines()
+
+    def assert_bundle_is_the_archive(self, name, prefix=None):
+        prefix = prefix or self.prefix
+        installed = snapshot(prefix.folder(name), FORMATS[name][1])
+        expected = snapshot(os.path.join(self.expected, name), FORMATS[name][1])
+        self.assertEqual(sorted(installed), sorted(expected), name)
+        for path, data in expected.items():
+            self.assertEqual(installed[path], data, path)
+
+    def assert_no_staging_left(self, prefix=None):
+        prefix = prefix or self.prefix
+        for name in ORDER:
+            if os.path.isdir(prefix.folder(name)):
+                self.assertEqual(sorted(os.listdir(prefix.folder(name))), [FORMATS[name][1]]
+                                 if os.path.exists(prefix.bundle(name)) else [], name)
+
+    def place_module(self, name, module):
+        """A bundle whose module is one of the test modules with a known version resource."""
+        target = os.path.join(self.prefix.folder(name), VERSION_FILES[name])
+        os.makedirs(os.path.dirname(target), exist_ok=True)
+        shutil.copyfile(os.path.join(DATA, "modules", module), target)
+
+    # --- status ----------------------------------------------------------------------------------
+
+    def test_status_of_an_empty_prefix_is_absent_everywhere_and_writes_the_settings_file(self):
+        lines = self.status_lines()
+        # The first run writes the file with the defaults and creates no install folder; like the
+        # window, later runs read the file and create the folders it names.
+        self.assertFalse(os.path.exists(os.path.join(self.prefix.path, "drive_c", "Program Files")))
+        self.assertEqual(len(lines), 3)
+        for line, name in zip(lines, ORDER):
+            words = line.split()
+            self.assertEqual(words[:3], [name, "absent", "-"], line)
+            self.assertTrue(line.endswith(" " + self.prefix.bundle(name)), line)
+
+        report = self.status_json()
+        self.assertEqual(report["product"], "Kelvara 2")
+        self.assertEqual(report["productVersion"], "2.4.3")
+        self.assertEqual([f["format"] for f in report["formats"]], ORDER)
+        for entry, name in zip(report["formats"], ORDER):
+            self.assertEqual(entry, {"format": name, "state": "absent", "version": None,
+                                     "path": self.prefix.bundle(name)})
+
+        with open(os.path.join(DATA, "PluginManagerSettings.default.txt"), "rb") as f:
+            expected = f.read()
+        with open(self.prefix.settings_file(), "rb") as f:
+            self.assertEqual(f.read(), expected)
+        self.assertTrue(os.path.isdir(self.prefix.folder("AAX")))
+
+    def test_status_without_the_makers_folder_writes_nothing(self):
+        prefix = Prefix(with_maker_folder=False)
+        try:
+            done = self.run_binary("status", "--json", prefix=prefix)
+            self.assertEqual(done.returncode, 0, done.stderr)
+            self.assertEqual([f["state"] for f in json.loads(done.stdout)["formats"]], ["absent"] * 3)
+            self.assertEqual(os.listdir(os.path.join(prefix.path, "drive_c")), ["ProgramData"])
+            self.assertEqual(os.listdir(os.path.join(prefix.path, "drive_c", "ProgramData")), [])
+        finally:
+            prefix.remove()
+
+    def test_status_of_current_outdated_and_newer_bundles(self):
+        self.place_module("VST3", "version_2.4.2.9.dll")
+        self.place_module("CLAP", "version_2.4.10.0.dll")
+        self.place_module("AAX", "version_0.0.0.0.dll")
+
+        report = {f["format"]: f for f in self.status_json()["formats"]}
+        self.assertEqual((report["VST3"]["state"], report["VST3"]["version"]), ("outdated", "2.4.2.9"))
+        self.assertEqual((report["CLAP"]["state"], report["CLAP"]["version"]), ("installed", "2.4.10.0"))
+        self.assertEqual((report["AAX"]["state"], report["AAX"]["version"]), ("outdated", "0.0.0.0"))
+
+        lines = {line.split()[0]: line.split() for line in self.status_lines()}
+        self.assertEqual(lines["VST3"][1:3], ["outdated", "2.4.2.9"])
+        self.assertEqual(lines["CLAP"][1:3], ["installed", "2.4.10.0"])
+        self.assertEqual(lines["AAX"][1:3], ["outdated", "0.0.0.0"])
+
+    def test_status_of_a_bundle_without_a_readable_version_is_installed(self):
+        os.makedirs(self.prefix.bundle("VST3"))                 # a bundle folder with no module inside
+        self.place_module("AAX", "no_version.dll")
+        report = {f["format"]: f for f in self.status_json()["formats"]}
+        self.assertEqual((report["VST3"]["state"], report["VST3"]["version"]), ("installed", None))
+        self.assertEqual((report["CLAP"]["state"], report["CLAP"]["version"]), ("absent", None))
+        self.assertEqual((report["AAX"]["state"], report["AAX"]["version"]), ("installed", None))
+
+    # --- install and uninstall -------------------------------------------------------------------
+
+    def test_install_all_unpacks_exactly_the_archives_and_status_then_reads_them(self):
+        done = self.run_binary("install", "all")
+        self.assertEqual(done.returncode, 0, done.stdout + done.stderr)
+        self.assertEqual(done.stdout, "VST3: installed\nCLAP: installed\nAAX: installed\n")
+        self.assertEqual(done.stderr, "", "progress is for terminals only")
+        for name in ORDER:
+            self.assert_bundle_is_the_archive(name)
+        self.assert_no_staging_left()
+
+        # The carried VST3 and AAX modules are release 2.4.3.0; the CLAP module has no version resource.
+        report = {f["format"]: f for f in self.status_json()["formats"]}
+        self.assertEqual((report["VST3"]["state"], report["VST3"]["version"]), ("installed", "2.4.3.0"))
+        self.assertEqual((report["CLAP"]["state"], report["CLAP"]["version"]), ("installed", None))
+        self.assertEqual((report["AAX"]["state"], report["AAX"]["version"]), ("installed", "2.4.3.0"))
+
+    def test_install_replaces_an_outdated_bundle_with_leftovers(self):
+        self.place_module("VST3", "version_2.4.2.9.dll")
+        leftover = os.path.join(self.prefix.bundle("VST3"), "Contents", "Resources", "old-presets.xml")
+        os.makedirs(os.path.dirname(leftover))
+        with open(leftover, "w") as f:
+            f.write("old")
+
+        done = self.run_binary("install", "VST3", "--json")
+        self.assertEqual(done.returncode, 0, done.stderr)
+        result = json.loads(done.stdout)
+        self.assertEqual(result["command"], "install")
+        self.assertEqual(result["formats"], [{"format": "VST3", "result": "installed", "succeeded": True,
+                                              "reason": None, "path": self.prefix.bundle("VST3")}])
+        self.assert_bundle_is_the_archive("VST3")
+        self.assertFalse(os.path.exists(self.prefix.bundle("CLAP")))
+        self.assertFalse(os.path.exists(self.prefix.bundle("AAX")))
+
+    def test_formats_in_any_case_run_once_each_in_the_usual_order(self):
+        done = self.run_binary("install", "aax", "Vst3", "AAX", "vst3")
+        self.assertEqual(done.returncode, 0, done.stderr)
+        self.assertEqual(done.stdout, "VST3: installed\nAAX: installed\n")
+        self.assert_bundle_is_the_archive("VST3")
+        self.assert_bundle_is_the_archive("AAX")
+        self.assertFalse(os.path.exists(self.prefix.folder("CLAP")))
+
+    def test_uninstall_removes_only_the_named_formats(self):
+        self.assertEqual(self.run_binary("install", "all").returncode, 0)
+
+        done = self.run_binary("uninstall", "clap", "aax")
+        self.assertEqual(done.returncode, 0, done.stderr)
+        self.assertEqual(done.stdout, "CLAP: uninstalled\nAAX: uninstalled\n")
+        self.assertFalse(os.path.exists(self.prefix.bundle("CLAP")))
+        self.assertFalse(os.path.exists(self.prefix.bundle("AAX")))
+        self.assert_bundle_is_the_archive("VST3")
+        self.assertEqual([f["state"] for f in self.status_json()["formats"]], ["installed", "absent", "absent"])
+
+        # Removing what is not there is no failure.
+        again = self.run_binary("uninstall", "all", "--json")
+        self.assertEqual(again.returncode, 0, again.stderr)
+        self.assertEqual([(f["format"], f["result"]) for f in json.loads(again.stdout)["formats"]],
+                         [("VST3", "uninstalled"), ("CLAP", "uninstalled"), ("AAX", "uninstalled")])
+        self.assertFalse(os.path.exists(self.prefix.bundle("VST3")))
+
+    def test_a_failing_format_exits_1_and_the_others_are_installed(self):
+        # A plain file where the CLAP folder belongs: root or not, nothing can be made below it.
+        os.makedirs(os.path.dirname(self.prefix.folder("CLAP")))
+        with open(self.prefix.folder("CLAP"), "w") as f:
+            f.write("in the way")
+
+        done = self.run_binary("install", "all")
+        self.assertEqual(done.returncode, 1, done.stdout + done.stderr)
+        lines = done.stdout.splitlines()
+        self.assertEqual(lines[0], "VST3: installed")
+        self.assertTrue(lines[1].startswith("CLAP: failed: ") and len(lines[1]) > len("CLAP: failed: "), lines[1])
+        self.assertEqual(lines[2], "AAX: installed")
+        self.assertEqual(len(lines), 3)
+        self.assert_bundle_is_the_archive("VST3")
+        self.assert_bundle_is_the_archive("AAX")
+        with open(self.prefix.folder("CLAP")) as f:
+            self.assertEqual(f.read(), "in the way")
+
+        as_json = self.run_binary("install", "clap", "--json")
+        self.assertEqual(as_json.returncode, 1)
+        entry = json.loads(as_json.stdout)["formats"][0]
+        self.assertEqual((entry["format"], entry["result"], entry["succeeded"]), ("CLAP", "failed", False))
+        self.assertTrue(entry["reason"])
+
+    def test_install_follows_the_settings_file(self):
+        with open(self.prefix.settings_file(), "w") as f:
+            f.write('<Plugin_Manager_Settings VST3_Path="C:\\Studio\\VST3" CLAP_Path="C:/Studio/CLAP" '
+                    'AAX_Path="C:\\Studio\\AAX"/>')
+        done = self.run_binary("install", "clap", "--json")
+        self.assertEqual(done.returncode, 0, done.stderr)
+        studio = os.path.join(self.prefix.path, "drive_c", "Studio")
+        self.assertEqual(json.loads(done.stdout)["formats"][0]["path"], os.path.join(studio, "CLAP", "Kelvara 2.clap"))
+        self.assertEqual(snapshot(os.path.join(studio, "CLAP"), "Kelvara 2.clap"),
+                         snapshot(os.path.join(self.expected, "CLAP"), "Kelvara 2.clap"))
+        # The folders the file names are made at start, as the window makes them.
+        self.assertTrue(os.path.isdir(os.path.join(studio, "VST3")))
+        self.assertTrue(os.path.isdir(os.path.join(studio, "AAX")))
+        self.assertFalse(os.path.exists(os.path.join(self.prefix.path, "drive_c", "Program Files")))
+
+    def test_two_installs_at_once_both_complete(self):
+        # Into fresh prefixes, so that both also race to create the same install folders.
+        for _ in range(4):
+            prefix = Prefix()
+            try:
+                env = headless_environment(prefix.path)
+                runs = [subprocess.Popen([BINARY, "install", "all"], env=env, stdout=subprocess.PIPE,
+                                         stderr=subprocess.PIPE, text=True) for _ in range(2)]
+                for run in runs:
+                    out, err = run.communicate(timeout=180)
+                    self.assertEqual(run.returncode, 0, out + err)
+                    self.assertEqual(out, "VST3: installed\nCLAP: installed\nAAX: installed\n")
+                for name in ORDER:
+                    self.assert_bundle_is_the_archive(name, prefix)
+                self.assert_no_staging_left(prefix)
+            finally:
+                prefix.remove()
+
+    def test_progress_goes_to_a_terminal_on_standard_error(self):
+        leader, follower = pty.openpty()
+        try:
+            run = subprocess.Popen([BINARY, "install", "clap", "aax"], env=headless_environment(self.prefix.path),
+                                   stdout=subprocess.PIPE, stderr=follower, text=True)
+            os.close(follower)
+            follower = None
+            out, _ = run.communicate(timeout=120)
+            shown = b""
+            while True:
+                try:
+                    chunk = os.read(leader, 4096)
+                except OSError:      # the terminal's other side is closed once the program is gone
+                    break
+                if not chunk:
+                    break
+                shown += chunk
+        finally:
+            os.close(leader)
+            if follower is not None:
+                os.close(follower)
+        self.assertEqual(run.returncode, 0)
+        self.assertEqual(out, "CLAP: installed\nAAX: installed\n")
+        self.assertEqual(shown.decode().replace("\r\n", "\n"), "Installing CLAP (1 of 2)...\nInstalling AAX (2 of 2)...\n")
+
+    def test_the_commands_never_reach_for_a_display(self):
+        # A listening socket where an X server of an unused display number would be: a program
+        # that set up its window system would connect to it.
+        os.makedirs("/tmp/.X11-unix", exist_ok=True)
+        number = next(n for n in range(4200, 4300) if not os.path.exists("/tmp/.X11-unix/X%d" % n))
+        path = "/tmp/.X11-unix/X%d" % number
+        server = socket.socket(socket.AF_UNIX, socket.SOCK_STREAM)
+        try:
+            server.bind(path)
+            server.listen(4)
+            server.setblocking(False)
+            env = dict(headless_environment(self.prefix.path), DISPLAY=":%d" % number)
+            for args in (["status", "--json"], ["install", "clap"], ["uninstall", "clap"], ["--version"], ["install"]):
+                done = subprocess.run([BINARY, *args], env=env, capture_output=True, text=True, timeout=120)
+                self.assertIn(done.returncode, (0, 2), (args, done.stderr))
+                with self.assertRaises(BlockingIOError, msg="%s connected to the display" % args):
+                    server.accept()
+        finally:
+            server.close()
+            os.remove(path)
+
+    def test_without_a_display_the_window_says_so_instead_of_crashing(self):
+        # Arguments that are no command mean the window, as they always did.
+        for args in ([], ["/S"], ["readme.txt"], ["Install", "vst3"]):
+            done = self.run_binary(*args, timeout=60)
+            self.assertEqual(done.returncode, 1, (args, done.stdout, done.stderr))
+            self.assertEqual(done.stdout, "", args)
+            self.assertIn("no display", done.stderr, args)
+            self.assertNotIn("Try 'ov_installer --help'", done.stderr, args)   # no usage error
+        self.assertFalse(os.path.exists(os.path.join(self.prefix.path, "drive_c", "Program Files")))
+
+    # --- the rest of the command line ---------------------------------------------------------
+
+    def test_help_and_version(self):
+        for flag in ("--help", "-h"):
+            done = self.run_binary(flag)
+            self.assertEqual(done.returncode, 0)
+            self.assertEqual(done.stderr, "")
+            self.assertTrue(done.stdout.startswith("Usage: ov_installer"), done.stdout)
+            for word in ("status", "install FORMAT...", "uninstall FORMAT...", "--json", "vst3, clap, aax or all"):
+                self.assertIn(word, done.stdout)
+
+        done = self.run_binary("--version")
+        self.assertEqual((done.returncode, done.stdout, done.stderr), (0, "ov_installer 1.2.0\n", ""))
+
+    def test_every_usage_error_exits_2_with_the_problem_and_the_hint_on_standard_error(self):
+        cases = [
+            (["--bogus"], "--bogus"),
+            (["-S"], "-S"),
+            (["status", "--verbose"], "--verbose"),
+            (["status", "vst3"], "vst3"),
+            (["install"], "format"),
+            (["uninstall"], "format"),
+            (["install", "vst2"], "vst2"),
+            (["uninstall", "clap", "lv2"], "lv2"),
+            (["install", "all", "--force"], "--force"),
+            (["--json"], "--json"),
+        ]
+        for args, named in cases:
+            done = self.run_binary(*args)
+            self.assertEqual(done.returncode, 2, args)
+            self.assertEqual(done.stdout, "", args)
+            lines = done.stderr.splitlines()
+            self.assertEqual(len(lines), 2, (args, done.stderr))
+            self.assertIn(named, lines[0], args)
+            self.assertIn("--help", lines[1], args)
+        # Nothing was written: not the settings file, not a folder.
+        self.assertEqual(os.listdir(self.prefix.maker_folder()), [])
+        self.assertEqual(os.listdir(os.path.join(self.prefix.path, "drive_c")), ["ProgramData"])
+
+
+if __name__ == "__main__":
+    BINARY = sys.argv.pop(1)
+    unittest.main(verbosity=2)
