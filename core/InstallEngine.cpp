@@ -55,6 +55,19 @@ namespace
         return bundle.exists() || bundle.isSymbolicLink();
     }
 
+    /** Creates a folder with its parents, where another installer may be creating the same
+        folders at the same moment: its mkdir winning the race is no failure. */
+    juce::Result createFolderBesideOthers (const juce::File& folder)
+    {
+        constexpr int attempts = 8;
+        auto result = juce::Result::ok();
+
+        for (int i = 0; i < attempts && ! folder.isDirectory(); ++i)
+            result = folder.createDirectory();
+
+        return folder.isDirectory() ? juce::Result::ok() : result;
+    }
+
     /** Removes the folder with everything in it; true when it is gone. */
     bool clearFolder (const juce::File& folder)
     {
@@ -142,7 +155,7 @@ InstallEngine::FormatResult InstallEngine::install (int formatIndex, const juce:
     if (! copyArchive (archive, archiveData, archiveSize, reason))
         return failed (formatIndex, reason);
 
-    if (const auto created = installFolder.createDirectory(); created.failed())
+    if (const auto created = createFolderBesideOthers (installFolder); created.failed())
         return failed (formatIndex, "Could not create the install folder " + installFolder.getFullPathName() + ": " + created.getErrorMessage());
 
     if (const auto recovered = recoverAbandonedStagingFolders (installFolder, bundleName); recovered.failed())

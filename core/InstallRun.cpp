@@ -2,19 +2,6 @@
 
 #include <BinaryData.h>
 
-namespace
-{
-    /** Creates a folder with its parents, where another installer may be creating the same
-        folders at the same moment: its mkdir winning the race is no failure. */
-    void createFolderBesideOthers (const juce::File& folder)
-    {
-        constexpr int attempts = 8;
-
-        for (int i = 0; i < attempts && ! folder.isDirectory(); ++i)
-            folder.createDirectory();
-    }
-}
-
 std::vector<InstallEngine::FormatResult> InstallRun::run (Action action,
                                                           const Selection& chosen,
                                                           const Folders& installFolders,
@@ -40,9 +27,6 @@ std::vector<InstallEngine::FormatResult> InstallRun::run (Action action,
         }
         else
         {
-            // The engine then finds the folder there. What cannot be created at all, it reports.
-            createFolderBesideOthers (folder);
-
             const auto payload = payloadFor (formatIndex);
             results.push_back (InstallEngine::install (formatIndex, folder, bundleName, payload.data, payload.size));
         }
