@@ -2,6 +2,8 @@
 import json
 import os
 import pty
+import resource
+import signal
 import shutil
 import socket
 import subprocess
@@ -111,9 +113,16 @@ class CommandLineTests(unittest.TestCase):
 
     # --- helpers -------------------------------------------------------------------------------
 
-    def run_binary(self, *args, prefix=None, timeout=120):
+    def run_binary(self, *args, prefix=None, timeout=120, file_size_limit=None):
         env = headless_environment((prefix or self.prefix).path)
-        return subprocess.run([BINARY, *args], env=env, capture_output=True, text=True, timeout=timeout)
+
+        def limit_file_size():
+            # Writes past the limit then fail with EFBIG rather than killing the program.
+            signal.signal(signal.SIGXFSZ, signal.SIG_IGN)
+            resource.setrlimit(resource.RLIMIT_FSIZE, (file_size_limit, file_size_limit))
+
+        return subprocess.run([BINARY, *args], env=env, capture_output=True, text=True, timeout=timeout,
+                              preexec_fn=limit_file_size if file_size_limit else None)
 
     def status_json(self):
         done = self.run_binary("status", "--json")
@@ -292,6 +301,29 @@ class CommandLineTests(unittest.TestCase):
         entry = json.loads(as_json.stdout)["formats"][0]
         self.assertEqual((entry["format"], entry["result"], entry["succeeded"]), ("CLAP", "failed", False))
         self.assertTrue(entry["reason"])
+
+    def test_a_bundle_a_dead_run_moved_aside_is_put_back_even_when_the_install_then_fails(self):
+        # A run killed between the two moves of its swap: the old bundle lies in its staging
+        # folder, none is in place. A process id far above any the system hands out is dead.
+        staging = os.path.join(self.prefix.folder("VST3"), ".Kelvara 2.vst3.staging-2147483000")
+        extract("vst3.zip", os.path.join(staging, "aside"))
+        os.rename(os.path.join(staging, "aside", "Kelvara 2.vst3"), os.path.join(staging, "previous-0"))
+        os.rmdir(os.path.join(staging, "aside"))
+        with open(os.path.join(staging, "previous-0", "Contents", "Resources", "old-presets.xml"), "w") as f:
+            f.write("the user's")
+        moved_aside = snapshot(staging, "previous-0")
+
+        # Plugin.ico alone is 20664 bytes, so this install cannot succeed.
+        done = self.run_binary("install", "vst3", file_size_limit=8192)
+        self.assertEqual(done.returncode, 1, done.stdout + done.stderr)
+        self.assertEqual(done.stdout, "VST3: failed: Could not write Kelvara 2.vst3/Plugin.ico: File too large\n")
+
+        self.assertFalse(os.path.exists(staging))
+        restored = snapshot(self.prefix.folder("VST3"), "Kelvara 2.vst3")
+        self.assertEqual(sorted(restored), sorted(p.replace("previous-0", "Kelvara 2.vst3", 1) for p in moved_aside))
+        for path, data in moved_aside.items():
+            self.assertEqual(restored[path.replace("previous-0", "Kelvara 2.vst3", 1)], data, path)
+        self.assertEqual(os.listdir(self.prefix.folder("VST3")), ["Kelvara 2.vst3"])
 
     def test_install_follows_the_settings_file(self):
         with open(self.prefix.settings_file(), "w") as f:
