@@ -1,5 +1,6 @@
 #include "ui/MainComponent.h"
 #include "ui/HiddenButton.h"
+#include "ui/MainScreenPainter.h"
 #include "ui/Palette.h"
 #include "core/ProductDefinition.h"
 #include "core/FormatStatus.h"
@@ -39,13 +40,6 @@ namespace
 
         jassertfalse;
         return { nullptr, 0 };
-    }
-
-    /** A reduced-alpha palette colour as it comes out over the screen's opaque background. Filling
-        with the blended colour gives the same pixels as blending, at the cost of an opaque fill. */
-    juce::Colour onBackground (juce::Colour colour, float alpha)
-    {
-        return Palette::nearBlack.overlaidWith (colour.withAlpha (alpha));
     }
 
     std::unique_ptr<juce::Drawable> loadCharcoalIcon (const char* data, int size)
@@ -158,242 +152,12 @@ juce::File MainComponent::bundleFor (int formatIndex) const
 //==============================================================================
 void MainComponent::paint (juce::Graphics& g)
 {
-    const auto s = scale;
-
-    paintUnchangingLayer (g);
-
-    g.setFont (juce::Font (juce::FontOptions (customLookAndFeel.regularTypeface)));
-    g.setFont (2.25f * s);
-
-    for (int i = 0; i < (int) extrasButtons.size(); ++i)
-        paintExtrasButton (g, i);
-
-    paintInstallButton (g);
-
-    if (installFinished)
-    {
-        paintResultView (g);
-        return;
-    }
-
-    paintSelectAllButton (g);
-
-    for (int i = 0; i < ProductDefinition::numFormats; ++i)
-        paintFormatRow (g, i);
-}
-
-void MainComponent::paintUnchangingLayer (juce::Graphics& g)
-{
-    const auto s = scale;
-    const auto w = (float) getWidth();
-    const auto h = (float) getHeight();
-
-    // The header's large text and wordmark change with nothing but the size, so they are drawn
-    // once per size and copied after that, which keeps resizing smooth. On a scaled display
-    // they are drawn directly, at full resolution.
-    const auto headerBand = getLocalBounds().withHeight (juce::roundToInt (std::ceil (28.0f * s)));
-
-    if (juce::approximatelyEqual (g.getInternalContext().getPhysicalPixelScaleFactor(), 1.0f))
-    {
-        if (headerLayer.getBounds() != headerBand)
-        {
-            headerLayer = juce::Image (juce::Image::RGB, headerBand.getWidth(), headerBand.getHeight(), false);
-            juce::Graphics layer (headerLayer);
-            paintHeaderBand (layer);
-        }
-
-        g.drawImageAt (headerLayer, 0, 0);
-    }
-    else
-    {
-        juce::Graphics::ScopedSaveState state (g);
-        g.reduceClipRegion (headerBand);
-        paintHeaderBand (g);
-    }
-
-    g.setColour (Palette::nearBlack);
-    g.fillRect (getLocalBounds().withTrimmedTop (headerBand.getHeight()));
-
-    g.setColour (onBackground (Palette::warmGrey, 0.5f));
-    g.fillEllipse (w - 2.0f * s, h - 2.0f * s, s, s);
-    g.fillEllipse (w - 2.0f * s, h - 4.0f * s, s, s);
-    g.fillEllipse (w - 4.0f * s, h - 2.0f * s, s, s);
-
-    g.setColour (Palette::warmGrey);
-    g.setFont (juce::Font (juce::FontOptions (customLookAndFeel.regularTypeface)).withHeight (4.0f * s));
-    g.drawSingleLineText ("EXTRAS", (int) (4.0f * s), (int) (70.0f * s), juce::Justification::left);
-    g.fillRect (4.0f * s, 71.5f * s, 92.0f * s, 0.25f * s);
-}
-
-/** Everything above the format rows: background, top strip, title, wordmark, FORMATS and its rule. */
-void MainComponent::paintHeaderBand (juce::Graphics& g)
-{
-    const auto s = scale;
-
-    g.fillAll (Palette::nearBlack);
-
-    g.setColour (Palette::blue);
-    g.fillRect (0.0f, 0.0f, 100.0f * s, s);
-
-    g.setFont (juce::Font (juce::FontOptions (customLookAndFeel.regularTypeface)));
-    paintHeader (g);
-
-    g.setColour (Palette::warmGrey);
-    g.setFont (4.0f * s);
-    g.drawSingleLineText ("FORMATS", (int) (4.0f * s), (int) (26.0f * s), juce::Justification::left);
-    g.fillRect (4.0f * s, 27.5f * s, 92.0f * s, 0.25f * s);
-}
-
-void MainComponent::paintHeader (juce::Graphics& g)
-{
-    const auto s = scale;
-    const auto w = (float) getWidth();
-    const juce::Rectangle<float> titleArea (4.0f * s, 8.0f * s, w, 12.0f * s);
-
-    g.setColour (Palette::warmGrey);
-    g.setFont (9.0f * s);
-    g.drawText (productName.toUpperCase() + " DEMO", titleArea, juce::Justification::topLeft, true);
-
-    g.setColour (Palette::warmGrey.withAlpha (0.5f));
-    g.setFont (4.0f * s);
-    g.drawText ("Version " + productVersion + platformSuffix, titleArea, juce::Justification::bottomLeft, true);
-
-    // The wordmark is black artwork, shown light on the dark header only while it is drawn.
-    logo->replaceColour (juce::Colours::black, Palette::offWhite);
-    logo->drawWithin (g, { 4.0f * s, 2.5f * s, 26.7f * s, 3.7f * s },
-                      juce::RectanglePlacement::xLeft | juce::RectanglePlacement::yMid, 1.0f);
-    logo->replaceColour (Palette::offWhite, juce::Colours::black);
-
-    g.setColour (Palette::warmGrey.withAlpha (0.5f));
-    g.setFont (3.0f * s);
-    g.drawSingleLineText ("PLUGIN MANAGER", (int) (75.0f * s), (int) (4.0f * s), juce::Justification::left);
-    g.setFont (2.0f * s);
-    g.drawSingleLineText ("v" + juce::String (ProductDefinition::installerVersion), (int) (75.0f * s), (int) (6.0f * s),
-                          juce::Justification::left);
-}
-
-juce::Colour MainComponent::buttonColour (const juce::Button& button) const
-{
-    if (button.isMouseButtonDown())
-        return Palette::green;
-
-    return onBackground (Palette::warmGrey, button.isMouseOver (false) ? 0.75f : 0.5f);
-}
-
-void MainComponent::paintExtrasButton (juce::Graphics& g, int extrasIndex)
-{
-    const auto s = scale;
-    const auto& button = *extrasButtons[(size_t) extrasIndex];
-    const auto r = button.getBounds().toFloat();
-
-    g.setColour (buttonColour (button));
-    g.fillRoundedRectangle (r, s);
-
-    auto& icon = extrasIndex < 4 ? *buttonIcons[(size_t) extrasIndex] : *changelogIcon;
-    icon.drawWithin (g, r.reduced (2.0f * s), juce::RectanglePlacement::centred, 1.0f);
-
-    g.setColour (Palette::warmGrey);
-    g.drawText (extrasNames[extrasIndex], r.translated (0.0f, 3.5f * s), juce::Justification::centredBottom, true);
-}
-
-void MainComponent::paintInstallButton (juce::Graphics& g)
-{
-    const auto s = scale;
-    const auto r = installButton->getBounds().toFloat();
-
-    g.setColour (buttonColour (*installButton));
-    g.fillRoundedRectangle (r, s);
-
-    buttonIcons[4]->drawWithin (g, r.reduced (1.5f * s), juce::RectanglePlacement::centred, 1.0f);
-
-    g.setColour (Palette::warmGrey);
-    g.drawText (uninstallMode ? "UNINSTALL" : "INSTALL", r.translated (0.0f, 3.5f * s), juce::Justification::centredBottom, true);
-}
-
-bool MainComponent::anyFormatFailed() const
-{
-    return std::any_of (formatResults.begin(), formatResults.end(), [] (const auto& r) { return ! r.succeeded; });
-}
-
-void MainComponent::paintResultView (juce::Graphics& g)
-{
-    const auto s = scale;
-    const juce::Rectangle<float> box (4.0f * s, 28.0f * s, 92.0f * s, 38.0f * s);
-    const auto pictureArea = box.reduced (12.0f * s);
-    juce::String caption ("SUCCESS!");
-
-    if (anyFormatFailed())
-    {
-        warningIcon->drawWithin (g, pictureArea, juce::RectanglePlacement::centred, 1.0f);
-
-        juce::StringArray failedNames;
-        for (const auto& result : formatResults)
-            if (! result.succeeded)
-                failedNames.add (formatNames[result.formatIndex]);
-
-        caption = "FAILED: " + failedNames.joinIntoString (", ");
-    }
-    else
-    {
-        // The install icon doubles as the success picture, green for this one drawing.
-        buttonIcons[4]->replaceColour (Palette::charcoal, Palette::green);
-        buttonIcons[4]->drawWithin (g, pictureArea, juce::RectanglePlacement::centred, 1.0f);
-        buttonIcons[4]->replaceColour (Palette::green, Palette::charcoal);
-    }
-
-    g.setFont (juce::Font (juce::FontOptions (customLookAndFeel.regularTypeface)));
-    g.setFont (8.0f * s);
-    g.setColour (Palette::offWhite);
-    g.drawText (caption, box, juce::Justification::centredBottom, true);
-}
-
-void MainComponent::paintSelectAllButton (juce::Graphics& g)
-{
-    const auto s = scale;
-    const auto r = selectAllButton->getBounds().toFloat();
-    const bool pressed = selectAllButton->isMouseButtonDown();
-
-    g.setColour (pressed ? Palette::green : onBackground (Palette::warmGrey, 0.1f));
-    g.fillRoundedRectangle (r, s);
-
-    g.setColour (pressed ? Palette::charcoal : Palette::warmGrey);
-    g.setFont (2.7f * s);
-    g.drawText ("SELECT ALL", r, juce::Justification::centred, true);
-}
-
-void MainComponent::paintFormatRow (juce::Graphics& g, int formatIndex)
-{
-    const auto s = scale;
-    const auto& button = *formatButtons[(size_t) formatIndex];
-    const auto r = button.getBounds().toFloat();
-    const bool hovered = button.isMouseOver (false);
-
-    const auto status = FormatStatus::detect (installFolders[(size_t) formatIndex], productName, productVersion, formatIndex);
-
-    if (status.installed)
-        g.setColour (onBackground (status.needsUpdate ? Palette::orange : Palette::blue, hovered ? 1.0f : 0.9f));
-    else
-        g.setColour (onBackground (Palette::warmGrey, hovered ? 0.5f : 0.35f));
-
-    g.fillRoundedRectangle (r, s);
-
-    if (formatSelected[(size_t) formatIndex])
-    {
-        g.setColour (Palette::yellow);
-        g.drawRoundedRectangle (r, s, 0.5f * s);
-    }
-
-    const juce::Rectangle<float> text (r.getX() + 11.5f * s, r.getY() + 1.5f * s,
-                                       juce::jmax (0.0f, r.getWidth() - 3.0f * s), juce::jmax (0.0f, r.getHeight() - 3.0f * s));
-
-    g.setColour (Palette::nearBlack);
-    g.setFont (2.975f * s);
-    g.drawText (formatNames[formatIndex], text, juce::Justification::topLeft, true);
-    g.setFont (2.55f * s);
-    g.drawText (status.getStatusText(), text, juce::Justification::bottomLeft, true);
-
-    formatIcons[(size_t) formatIndex]->drawWithin (g, { r.getX() + s, r.getY() + s, 8.0f * s, juce::jmax (0.0f, r.getHeight() - 2.0f * s) },
-                                                   juce::RectanglePlacement::centred, 1.0f);
+    MainScreenPainter::paint (g, { scale, getLocalBounds(),
+                                   productName, productVersion, platformSuffix, customLookAndFeel.regularTypeface,
+                                   extrasButtons, formatButtons, *installButton, *selectAllButton,
+                                   formatIcons, buttonIcons, *logo, *changelogIcon, *warningIcon,
+                                   formatSelected, installFolders, formatResults, uninstallMode, installFinished,
+                                   headerLayer });
 }
 
 void MainComponent::resized()
@@ -407,12 +171,15 @@ void MainComponent::resized()
                          juce::roundToInt (w * s), juce::roundToInt (h * s));
     };
 
-    auto extrasX = 4.0f;
+    // Each extras x is a sum of scaled terms, 4s then 11.5s per button, rounded on its own:
+    // adding the units first and scaling the sum lands a pixel off at some widths.
+    auto extrasX = 4.0f * s;
 
     for (auto& button : extrasButtons)
     {
-        place (*button, extrasX, 73.5f, 10.0f, 10.0f);
-        extrasX += 11.5f;
+        button->setBounds (juce::roundToInt (extrasX), juce::roundToInt (73.5f * s),
+                           juce::roundToInt (10.0f * s), juce::roundToInt (10.0f * s));
+        extrasX += 11.5f * s;
     }
 
     place (*installButton,    86.0f, 73.5f, 10.0f, 10.0f);

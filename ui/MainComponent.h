@@ -51,16 +51,6 @@ private:
 
     juce::File bundleFor (int formatIndex) const;
 
-    void paintUnchangingLayer (juce::Graphics&);
-    void paintHeaderBand (juce::Graphics&);
-    void paintHeader (juce::Graphics&);
-    void paintExtrasButton (juce::Graphics&, int extrasIndex);
-    void paintInstallButton (juce::Graphics&);
-    void paintResultView (juce::Graphics&);
-    void paintSelectAllButton (juce::Graphics&);
-    void paintFormatRow (juce::Graphics&, int formatIndex);
-    juce::Colour buttonColour (const juce::Button&) const;
-    bool anyFormatFailed() const;
 
     void installSelectedFormats();
     void toggleFormat (int formatIndex);

@@ -32,7 +32,7 @@ TEST (MainComponent, StartsAtSixHundredPixelsWithEveryButtonTransparent)
     ASSERT_NE (hint, nullptr);
     EXPECT_EQ (hint->getText(), "1.2.0");
     EXPECT_EQ (hint->getJustificationType(), juce::Justification::centred);
-    EXPECT_EQ (hint->findColour (juce::Label::textColourId), Palette::warmGrey.withAlpha ((juce::uint8) 128));
+    EXPECT_EQ (hint->findColour (juce::Label::textColourId).getARGB(), 0x80AAA6A6u);
 }
 
 TEST (MainComponent, BecomesTheDefaultLookAndFeel)
@@ -66,6 +66,50 @@ TEST (MainComponent, LaysOutItsButtonsOnTheScaleGrid)
     EXPECT_FLOAT_EQ (main.getScale(), 9.0f);
     EXPECT_EQ (childNamed (main, "MANUAL")->getBounds(), juce::Rectangle<int> (140, 662, 90, 90));
     EXPECT_EQ (childNamed (main, "WEBSITE")->getBounds(), juce::Rectangle<int> (243, 662, 90, 90));
+}
+
+// Worked out in single precision, as the layout computes: s = width * 0.01f, each extras x the
+// float sum 4s + 11.5s + ... of scaled terms, every value rounded to the nearest integer on its
+// own. At 599, 611 and 905 the fifth button lands a pixel away from (4 + 4 * 11.5) * s.
+TEST (MainComponent, PlacesEveryButtonExactlyAtOddWidths)
+{
+    struct Expected
+    {
+        int width;
+        std::array<int, 5> extrasX;
+        int extrasY, extrasSize;
+        juce::Rectangle<int> install, selectAll, vst3, clap, aax, hint;
+    };
+
+    const Expected cases[] {
+        { 599, { 24, 93, 162, 231, 299 }, 440, 60, { 515, 440, 60, 60 }, { 461, 132, 114, 30 },
+          { 24, 180, 270, 60 }, { 305, 180, 270, 60 }, { 24, 252, 270, 60 }, { 24, 539, 551, 18 } },
+        { 611, { 24, 95, 165, 235, 306 }, 449, 61, { 525, 449, 61, 61 }, { 470, 134, 116, 31 },
+          { 24, 183, 275, 61 }, { 312, 183, 275, 61 }, { 24, 257, 275, 61 }, { 24, 550, 562, 18 } },
+        { 905, { 36, 140, 244, 348, 453 }, 665, 90, { 778, 665, 90, 90 }, { 697, 199, 172, 45 },
+          { 36, 272, 407, 90 }, { 462, 272, 407, 90 }, { 36, 380, 407, 90 }, { 36, 814, 833, 27 } },
+    };
+
+    ScopedWinePrefix prefix;
+    MainComponent main;
+    const juce::StringArray extras { "EULA", "MANUAL", "WEBSITE", "SUPPORT", "CHANGES" };
+
+    for (const auto& e : cases)
+    {
+        main.setSize (e.width, e.width);
+
+        for (int i = 0; i < extras.size(); ++i)
+            EXPECT_EQ (childNamed (main, extras[i])->getBounds(),
+                       juce::Rectangle<int> (e.extrasX[(size_t) i], e.extrasY, e.extrasSize, e.extrasSize))
+                << extras[i] << " at " << e.width;
+
+        EXPECT_EQ (childNamed (main, "INSTALL")->getBounds(), e.install) << e.width;
+        EXPECT_EQ (childNamed (main, "SELECT_ALL")->getBounds(), e.selectAll) << e.width;
+        EXPECT_EQ (childNamed (main, "VST3")->getBounds(), e.vst3) << e.width;
+        EXPECT_EQ (childNamed (main, "CLAP")->getBounds(), e.clap) << e.width;
+        EXPECT_EQ (childNamed (main, "AAX")->getBounds(), e.aax) << e.width;
+        EXPECT_EQ (hintLabelOf (main)->getBounds(), e.hint) << e.width;
+    }
 }
 
 TEST (MainComponent, ResolvesFoldersFromTheSettingsAndPreselectsExistingBundles)

@@ -58,9 +58,11 @@ namespace
         return n;
     }
 
+    /** Warm grey (170, 166, 166) at alpha 128 as the renderer blends it over the near-black:
+        (170 * 128 + 127) / 256 = 85 plus 17 * 128 / 256 = 8, and likewise for 166. */
     juce::Colour halfGrey()
     {
-        return Palette::nearBlack.overlaidWith (Palette::warmGrey.withAlpha ((juce::uint8) 128));
+        return { 93, 91, 91 };
     }
 
     /** Pixels of text or drawing in a region: clearly brighter than the background. */
