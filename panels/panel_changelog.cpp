@@ -134,6 +134,13 @@ panel_changelog::panel_changelog (const juce::String& markdown, const juce::Stri
     viewport->setScrollBarsShown (true, false, false, false);
 
     closeButton = HiddenButton::addTo (*this, *this, "X");
+
+
+    // The panel takes the focus when it opens and keeps it: Tab cycles through its own controls.
+    setWantsKeyboardFocus (true);
+    setFocusContainerType (FocusContainerType::keyboardFocusContainer);
+    keyboard = std::make_unique<KeyboardNavigation> (*this, [this] { return std::vector<juce::Component*> { closeButton.get(), viewport.get() }; },
+                                                     [this] (juce::Button& button, const juce::ModifierKeys&) { buttonClicked (&button); });
 }
 
 panel_changelog::~panel_changelog() = default;
@@ -148,6 +155,7 @@ void panel_changelog::paint (juce::Graphics& g)
     PanelFrame::paintBackground (g);
     PanelFrame::paintHeading (g, "CHANGELOG - " + productName.toUpperCase(), scale);
     PanelFrame::paintCloseGlyph (g, *closeButton, scale);
+    PanelFrame::paintFocusRing (g, *viewport, 0.0f, scale);
 }
 
 void panel_changelog::resized()
@@ -169,4 +177,15 @@ void panel_changelog::resized()
 void panel_changelog::buttonClicked (juce::Button*)
 {
     PanelFrame::close (*this);
+}
+
+bool panel_changelog::keyPressed (const juce::KeyPress& key)
+{
+    return PanelFrame::handleKey (*this, *keyboard, key);
+}
+
+void panel_changelog::focusOfChildComponentChanged (FocusChangeType)
+{
+    // The ring goes when the focus leaves the panel, as when the window is no longer active.
+    repaint();
 }

@@ -1,6 +1,8 @@
 #pragma once
 
 #include <juce_gui_basics/juce_gui_basics.h>
+
+#include "ui/KeyboardNavigation.h"
 #include <vector>
 
 #include "core/MarkdownParser.h"
@@ -46,7 +48,9 @@ public:
         int width = 0;
         float scale = 9.0f;
 
-        JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (ChangelogContent)
+        std::unique_ptr<KeyboardNavigation> keyboard;
+
+    JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (ChangelogContent)
     };
 
     //==============================================================================
@@ -57,6 +61,8 @@ public:
     void resized() override;
 
     void buttonClicked (juce::Button*) override;
+    bool keyPressed (const juce::KeyPress&) override;
+    void focusOfChildComponentChanged (FocusChangeType) override;
 
     /** Appends the text's blocks to the panel's. */
     void parseMarkdown (const juce::String& markdown);
@@ -74,6 +80,8 @@ private:
     std::unique_ptr<ChangelogContent> content;
     std::unique_ptr<juce::Viewport> viewport;
     std::unique_ptr<juce::TextButton> closeButton;
+
+    std::unique_ptr<KeyboardNavigation> keyboard;
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (panel_changelog)
 };

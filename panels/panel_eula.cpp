@@ -16,6 +16,15 @@ panel_eula::panel_eula (juce::String agreementText)
     textEditor->setColour (juce::TextEditor::focusedOutlineColourId, Palette::nearBlack);
 
     closeButton = HiddenButton::addTo (*this, *this, "X");
+
+    // Escape reaches the panel, which closes.
+    textEditor->setEscapeAndReturnKeysConsumed (false);
+
+    // The panel takes the focus when it opens and keeps it: Tab cycles through its own controls.
+    setWantsKeyboardFocus (true);
+    setFocusContainerType (FocusContainerType::keyboardFocusContainer);
+    keyboard = std::make_unique<KeyboardNavigation> (*this, [this] { return std::vector<juce::Component*> { closeButton.get(), textEditor.get() }; },
+                                                     [this] (juce::Button& button, const juce::ModifierKeys&) { buttonClicked (&button); });
 }
 
 panel_eula::~panel_eula() = default;
@@ -25,6 +34,7 @@ void panel_eula::paint (juce::Graphics& g)
     PanelFrame::paintBackground (g);
     PanelFrame::paintHeading (g, "LICENSE AGREEMENT", scale);
     PanelFrame::paintCloseGlyph (g, *closeButton, scale);
+    PanelFrame::paintFocusRing (g, *textEditor, 0.0f, scale);
 }
 
 void panel_eula::resized()
@@ -37,4 +47,15 @@ void panel_eula::resized()
 void panel_eula::buttonClicked (juce::Button*)
 {
     PanelFrame::close (*this);
+}
+
+bool panel_eula::keyPressed (const juce::KeyPress& key)
+{
+    return PanelFrame::handleKey (*this, *keyboard, key);
+}
+
+void panel_eula::focusOfChildComponentChanged (FocusChangeType)
+{
+    // The ring goes when the focus leaves the panel, as when the window is no longer active.
+    repaint();
 }

@@ -23,3 +23,8 @@ void HiddenButton::mouseUp (const juce::MouseEvent& e)
     // take its green away.
     repaint();
 }
+
+bool HiddenButton::keyPressed (const juce::KeyPress&)
+{
+    return false;
+}

@@ -17,6 +17,10 @@ public:
 
     void mouseUp (const juce::MouseEvent&) override;
 
+    /** Uses no key: Space and Return go to the owner, which presses its buttons itself, at once
+        and through the same command as a click. */
+    bool keyPressed (const juce::KeyPress&) override;
+
 private:
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (HiddenButton)
 };

@@ -87,6 +87,7 @@ MainComponent::MainComponent()
     selectAllButton = HiddenButton::addTo (*this, *this, "SELECT_ALL");
 
     createHintLabel();
+    createKeyboardNavigation();
 
     setSize (600, 600);
 }
@@ -142,6 +143,35 @@ void MainComponent::createHintLabel()
     hintLabel->setJustificationType (juce::Justification::centred);
     hintLabel->setColour (juce::Label::textColourId, Palette::warmGrey.withAlpha ((juce::uint8) 128));
     hintLabel->setText (ProductDefinition::installerVersion, juce::dontSendNotification);
+}
+
+// Reading order: SELECT ALL, the formats, the extras, INSTALL. Hidden buttons are passed over.
+void MainComponent::createKeyboardNavigation()
+{
+    const auto order = [this]
+    {
+        return std::vector<juce::Component*> { selectAllButton.get(), formatButtons[0].get(), formatButtons[1].get(),
+                                               formatButtons[2].get(), extrasButtons[0].get(), extrasButtons[1].get(),
+                                               extrasButtons[2].get(), extrasButtons[3].get(), extrasButtons[4].get(),
+                                               installButton.get() };
+    };
+
+    // Shift+Return removes: the key's own modifiers decide, as the Shift key does for a click.
+    const auto press = [this] (juce::Button& button, const juce::ModifierKeys& modifiers)
+    {
+        modifierKeysChanged (modifiers);
+        buttonClicked (&button);
+    };
+
+    keyboard = std::make_unique<KeyboardNavigation> (*this, order, press, true);
+    keyboard->onFocusMovedByKeyboard = [this] (juce::Component& control)
+    {
+        if (auto* button = dynamic_cast<juce::Button*> (&control))
+        {
+            showingFailureReason = false;
+            showHintFor (*button);
+        }
+    };
 }
 
 juce::File MainComponent::bundleFor (int formatIndex) const
@@ -244,7 +274,24 @@ void MainComponent::buttonStateChanged (juce::Button* button)
     }
 
     showingFailureReason = false;
-    const auto name = button->getName();
+    showHintFor (*button);
+}
+
+bool MainComponent::keyPressed (const juce::KeyPress& key)
+{
+    return keyboard->handleKey (key);
+}
+
+// The ring goes when the focus leaves the screen, as when the window is no longer active.
+void MainComponent::focusOfChildComponentChanged (FocusChangeType)
+{
+    if (keyboard != nullptr && keyboard->isFocusRingShown())
+        repaint();
+}
+
+void MainComponent::showHintFor (const juce::Button& button)
+{
+    const auto name = button.getName();
     const auto formatIndex = formatNames.indexOf (name);
     const bool bundleExists = formatIndex >= 0 && formatIndex < ProductDefinition::numFormats && bundleFor (formatIndex).exists();
 
@@ -319,18 +366,16 @@ void MainComponent::openEulaPanel()
 {
     // The panel shown before is deleted here, once the new one exists.
     eulaPanel = std::make_unique<panel_eula> (eulaText);
-    addAndMakeVisible (*eulaPanel);
-    followWindow (eulaPanel.get());
+    present (*eulaPanel, 0);
 }
 
 void MainComponent::openSupportPanel()
 {
     supportPanel = std::make_unique<panel_support>();
-    addAndMakeVisible (*supportPanel);
     supportPanel->settingsFolder = settingsFolder;
     supportPanel->productName = productName;
     supportPanel->productVersion = productVersion;
-    followWindow (supportPanel.get());
+    present (*supportPanel, 3);
 }
 
 void MainComponent::openChangelogPanel()
@@ -338,8 +383,7 @@ void MainComponent::openChangelogPanel()
     const auto releaseNotes = juce::String::createStringFromData (BinaryData::CHANGELOG_md, BinaryData::CHANGELOG_mdSize);
 
     changelogPanel = std::make_unique<panel_changelog> (releaseNotes, productName);
-    addAndMakeVisible (*changelogPanel);
-    followWindow (changelogPanel.get());
+    present (*changelogPanel, 4);
 }
 
 // The scale goes in first, so that the panel lays itself out with it when the bounds are set.
@@ -352,4 +396,14 @@ void MainComponent::followWindow (Panel* panel)
     panel->scale = scale;
     panel->setBounds (getBounds());
     panel->setAlwaysOnTop (true);
+}
+
+// The panel covers the screen and takes the focus; when it closes, its opener has it back.
+template <typename Panel>
+void MainComponent::present (Panel& panel, int openerExtrasIndex)
+{
+    addAndMakeVisible (panel);
+    followWindow (&panel);
+    panel.grabKeyboardFocus();
+    keyboard->returnFocusWhenClosed (panel, *extrasButtons[(size_t) openerExtrasIndex]);
 }

@@ -5,6 +5,7 @@
 
 #include "core/InstallEngine.h"
 #include "ui/CustomLookAndFeel.h"
+#include "ui/KeyboardNavigation.h"
 #include "panels/panel_eula.h"
 #include "panels/panel_support.h"
 #include "panels/panel_changelog.h"
@@ -26,6 +27,8 @@ public:
     void paint (juce::Graphics&) override;
     void modifierKeysChanged (const juce::ModifierKeys&) override;
     void resized() override;
+    bool keyPressed (const juce::KeyPress&) override;
+    void focusOfChildComponentChanged (FocusChangeType) override;
 
     void buttonClicked (juce::Button*) override;
     void buttonStateChanged (juce::Button*) override;
@@ -50,6 +53,8 @@ private:
     void createHintLabel();
 
     juce::File bundleFor (int formatIndex) const;
+    void showHintFor (const juce::Button&);
+    void createKeyboardNavigation();
 
 
     void installSelectedFormats();
@@ -61,6 +66,9 @@ private:
 
     template <typename Panel>
     void followWindow (Panel*);
+
+    template <typename Panel>
+    void present (Panel&, int openerExtrasIndex);
 
     //==============================================================================
     int lastModifierFlags = 0;
@@ -101,6 +109,8 @@ private:
     bool showingFailureReason = false;              // the hint line shows why, until a button is touched
 
     juce::Image headerLayer;                        // the header band, drawn once per size
+
+    std::unique_ptr<KeyboardNavigation> keyboard;   // Tab order, Space and Return, the focus ring
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (MainComponent)
 };

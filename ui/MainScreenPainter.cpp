@@ -1,5 +1,6 @@
 #include "ui/MainScreenPainter.h"
 #include "ui/Palette.h"
+#include "ui/KeyboardNavigation.h"
 #include "core/ProductDefinition.h"
 #include "core/FormatStatus.h"
 
@@ -42,13 +43,29 @@ void MainScreenPainter::paint (juce::Graphics& g, const MainScreenView& view)
     if (view.installFinished)
     {
         paintResultView (g, view);
-        return;
+    }
+    else
+    {
+        paintSelectAllButton (g, view);
+
+        for (int i = 0; i < ProductDefinition::numFormats; ++i)
+            paintFormatRow (g, view, i);
     }
 
-    paintSelectAllButton (g, view);
+    paintFocusRing (g, view);
+}
 
-    for (int i = 0; i < ProductDefinition::numFormats; ++i)
-        paintFormatRow (g, view, i);
+// Over everything else, around the one button that has the focus, once the keyboard is in use.
+void MainScreenPainter::paintFocusRing (juce::Graphics& g, const MainScreenView& view)
+{
+    std::vector<const juce::Component*> buttons { &view.selectAllButton, &view.installButton };
+
+    for (const auto& b : view.extrasButtons)   buttons.push_back (b.get());
+    for (const auto& b : view.formatButtons)   buttons.push_back (b.get());
+
+    for (const auto* button : buttons)
+        if (KeyboardNavigation::showsFocusRing (*button))
+            KeyboardNavigation::paintFocusRing (g, button->getBounds().toFloat(), view.scale, view.scale);
 }
 
 void MainScreenPainter::paintUnchangingLayer (juce::Graphics& g, const MainScreenView& view)

@@ -65,4 +65,5 @@ private:
     static void paintResultView (juce::Graphics&, const MainScreenView&);
     static void paintSelectAllButton (juce::Graphics&, const MainScreenView&);
     static void paintFormatRow (juce::Graphics&, const MainScreenView&, int formatIndex);
+    static void paintFocusRing (juce::Graphics&, const MainScreenView&);
 };

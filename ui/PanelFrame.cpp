@@ -37,6 +37,27 @@ void PanelFrame::paintCloseGlyph (juce::Graphics& g, const juce::Button& closeBu
     g.drawEllipse (area, 0.25f * s);
     g.setFont (3.0f * s);
     g.drawText ("X", area, juce::Justification::centred, true);
+
+    if (KeyboardNavigation::showsFocusRing (closeButton))
+        KeyboardNavigation::paintFocusRing (g, area, area.getWidth() * 0.5f, s);
+}
+
+void PanelFrame::paintFocusRing (juce::Graphics& g, const juce::Component& control, float cornerSize, float s)
+{
+    if (KeyboardNavigation::showsFocusRing (control))
+        KeyboardNavigation::paintFocusRing (g, control.getBounds().toFloat(), cornerSize, s);
+}
+
+bool PanelFrame::handleKey (juce::Component& panel, KeyboardNavigation& keyboard, const juce::KeyPress& key)
+{
+    if (key.isKeyCode (juce::KeyPress::escapeKey))
+    {
+        keyboard.showFocusRing();
+        close (panel);
+        return true;
+    }
+
+    return keyboard.handleKey (key);
 }
 
 void PanelFrame::close (juce::Component& panel)
