@@ -2,6 +2,7 @@
 #include "ui/HiddenButton.h"
 #include "ui/PanelFrame.h"
 #include "ui/Palette.h"
+#include "ui/ReadOnlyTextAccessibility.h"
 
 namespace
 {
@@ -53,6 +54,22 @@ panel_changelog::ChangelogContent::ChangelogContent (const std::vector<Block>& b
 }
 
 panel_changelog::ChangelogContent::~ChangelogContent() = default;
+
+// The notes as they read on screen, one block a line, with the Markdown marks gone.
+juce::String panel_changelog::ChangelogContent::getReadableText() const
+{
+    juce::StringArray lines;
+
+    for (const auto& block : rendered)
+        lines.add (block.text.getText());
+
+    return lines.joinIntoString ("\n");
+}
+
+std::unique_ptr<juce::AccessibilityHandler> panel_changelog::ChangelogContent::createAccessibilityHandler()
+{
+    return std::make_unique<ReadOnlyTextAccessibility> (*this, [this] { return getReadableText(); });
+}
 
 void panel_changelog::ChangelogContent::layoutBlocks (int newWidth, float newScale)
 {
@@ -136,6 +153,9 @@ panel_changelog::panel_changelog (const juce::String& markdown, const juce::Stri
     closeButton = HiddenButton::addTo (*this, *this, "X");
 
 
+    setTitle ("CHANGELOG - " + productName.toUpperCase());
+    PanelFrame::describeCloseButton (*this);
+
     // The panel takes the focus when it opens and keeps it: Tab cycles through its own controls.
     setWantsKeyboardFocus (true);
     setFocusContainerType (FocusContainerType::keyboardFocusContainer);
@@ -188,4 +208,9 @@ void panel_changelog::focusOfChildComponentChanged (FocusChangeType)
 {
     // The ring goes when the focus leaves the panel, as when the window is no longer active.
     repaint();
+}
+
+std::unique_ptr<juce::AccessibilityHandler> panel_changelog::createAccessibilityHandler()
+{
+    return PanelFrame::accessibilityFor (*this);
 }

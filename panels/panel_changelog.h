@@ -42,6 +42,11 @@ public:
 
         const std::vector<RenderedBlock>& getRenderedBlocks() const noexcept   { return rendered; }
 
+        /** The notes as text to be read, for assistive technology. */
+        juce::String getReadableText() const;
+
+        std::unique_ptr<juce::AccessibilityHandler> createAccessibilityHandler() override;
+
     private:
         const std::vector<Block>* blocks;
         std::vector<RenderedBlock> rendered;
@@ -62,6 +67,7 @@ public:
 
     void buttonClicked (juce::Button*) override;
     bool keyPressed (const juce::KeyPress&) override;
+    std::unique_ptr<juce::AccessibilityHandler> createAccessibilityHandler() override;
     void focusOfChildComponentChanged (FocusChangeType) override;
 
     /** Appends the text's blocks to the panel's. */

@@ -2,10 +2,25 @@
 #include "ui/HiddenButton.h"
 #include "ui/PanelFrame.h"
 #include "ui/Palette.h"
+#include "ui/ReadOnlyTextAccessibility.h"
+
+namespace
+{
+    /** The agreement's box. The keys edit it as in any text box, but what it holds is the agreement
+        to be read, and assistive technology is told so. */
+    class AgreementText final : public juce::TextEditor
+    {
+    public:
+        std::unique_ptr<juce::AccessibilityHandler> createAccessibilityHandler() override
+        {
+            return std::make_unique<ReadOnlyTextAccessibility> (*this, [this] { return getText(); });
+        }
+    };
+}
 
 panel_eula::panel_eula (juce::String agreementText)
 {
-    textEditor = std::make_unique<juce::TextEditor>();
+    textEditor = std::make_unique<AgreementText>();
     addAndMakeVisible (*textEditor);
     textEditor->setMultiLine (true);
     textEditor->setText (agreementText, true);
@@ -19,6 +34,10 @@ panel_eula::panel_eula (juce::String agreementText)
 
     // Escape reaches the panel, which closes.
     textEditor->setEscapeAndReturnKeysConsumed (false);
+
+    setTitle ("LICENSE AGREEMENT");
+    textEditor->setTitle ("LICENSE AGREEMENT");
+    PanelFrame::describeCloseButton (*this);
 
     // The panel takes the focus when it opens and keeps it: Tab cycles through its own controls.
     setWantsKeyboardFocus (true);
@@ -58,4 +77,9 @@ void panel_eula::focusOfChildComponentChanged (FocusChangeType)
 {
     // The ring goes when the focus leaves the panel, as when the window is no longer active.
     repaint();
+}
+
+std::unique_ptr<juce::AccessibilityHandler> panel_eula::createAccessibilityHandler()
+{
+    return PanelFrame::accessibilityFor (*this);
 }

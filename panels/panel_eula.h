@@ -19,6 +19,7 @@ public:
 
     void buttonClicked (juce::Button*) override;
     bool keyPressed (const juce::KeyPress&) override;
+    std::unique_ptr<juce::AccessibilityHandler> createAccessibilityHandler() override;
     void focusOfChildComponentChanged (FocusChangeType) override;
 
     /** The layout unit in pixels; the opener copies its own in before setting the bounds. */

@@ -36,6 +36,13 @@ panel_support::panel_support()
     mailButton    = HiddenButton::addTo (*this, *this, "MAIL");
 
 
+    setTitle ("SUPPORT");
+    PanelFrame::describeCloseButton (*this);
+    HiddenButton::describe (*this, "DISCORD", { [] { return juce::String ("DISCORD"); },
+                                                [] { return juce::String ("Join the Orvanta Discord in your web browser"); }, {}, {} });
+    HiddenButton::describe (*this, "MAIL", { [] { return juce::String ("E-MAIL"); },
+                                             [] { return juce::String ("Write to Orvanta support in your mail program"); }, {}, {} });
+
     // The panel takes the focus when it opens and keeps it: Tab cycles through its own controls.
     setWantsKeyboardFocus (true);
     setFocusContainerType (FocusContainerType::keyboardFocusContainer);
@@ -145,4 +152,9 @@ void panel_support::focusOfChildComponentChanged (FocusChangeType)
 {
     // The ring goes when the focus leaves the panel, as when the window is no longer active.
     repaint();
+}
+
+std::unique_ptr<juce::AccessibilityHandler> panel_support::createAccessibilityHandler()
+{
+    return PanelFrame::accessibilityFor (*this);
 }

@@ -19,6 +19,7 @@ public:
 
     void buttonClicked (juce::Button*) override;
     bool keyPressed (const juce::KeyPress&) override;
+    std::unique_ptr<juce::AccessibilityHandler> createAccessibilityHandler() override;
     void focusOfChildComponentChanged (FocusChangeType) override;
 
     /** The about section's text, naming the settings file in the given folder. */

@@ -1,6 +1,9 @@
 #include "ui/MainComponent.h"
 #include "ui/HiddenButton.h"
 #include "ui/MainScreenPainter.h"
+#include "ui/MainScreenLayout.h"
+#include "ui/MainScreenAccessibility.h"
+#include "ui/EmbeddedAssets.h"
 #include "ui/Palette.h"
 #include "core/ProductDefinition.h"
 #include "core/FormatStatus.h"
@@ -8,46 +11,12 @@
 #include "core/InstallPathSettings.h"
 #include "core/WindowsLocations.h"
 
-#include <BinaryData.h>
-
 namespace
 {
     constexpr int shiftBit = juce::ModifierKeys::shiftModifier;
     constexpr int trackedModifierBits = 15;   // Shift, Ctrl, Alt and the Command key
 
-    std::unique_ptr<juce::Drawable> loadIcon (const char* data, int size)
-    {
-        auto drawable = juce::Drawable::createFromImageData (data, (size_t) size);
-        jassert (drawable != nullptr);
-        return drawable;
-    }
-
-    struct Payload
-    {
-        const char* data;
-        int size;
-    };
-
-    Payload payloadFor (int formatIndex)
-    {
-        switch (formatIndex)
-        {
-            case ProductDefinition::vst3:  return { BinaryData::vst3_zip, BinaryData::vst3_zipSize };
-            case ProductDefinition::clap:  return { BinaryData::clap_zip, BinaryData::clap_zipSize };
-            case ProductDefinition::aax:   return { BinaryData::aax_zip,  BinaryData::aax_zipSize };
-            default:                       break;
-        }
-
-        jassertfalse;
-        return { nullptr, 0 };
-    }
-
-    std::unique_ptr<juce::Drawable> loadCharcoalIcon (const char* data, int size)
-    {
-        auto drawable = loadIcon (data, size);
-        drawable->replaceColour (juce::Colours::black, Palette::charcoal);
-        return drawable;
-    }
+    using EmbeddedAssets::payloadFor;
 }
 
 //==============================================================================
@@ -89,6 +58,9 @@ MainComponent::MainComponent()
     createHintLabel();
     createKeyboardNavigation();
 
+    setTitle ("PLUGIN MANAGER");
+    MainScreenAccessibility::describeButtons (*this, { productName, productVersion, installFolders, formatSelected, uninstallMode });
+
     setSize (600, 600);
 }
 
@@ -104,23 +76,7 @@ MainComponent::~MainComponent()
 //==============================================================================
 void MainComponent::loadPictures()
 {
-    formatIcons[0] = loadCharcoalIcon (BinaryData::icon_vst3_svg, BinaryData::icon_vst3_svgSize);
-    formatIcons[1] = loadCharcoalIcon (BinaryData::icon_clap_svg, BinaryData::icon_clap_svgSize);
-    formatIcons[2] = loadCharcoalIcon (BinaryData::icon_aax_svg,  BinaryData::icon_aax_svgSize);
-
-    buttonIcons[0] = loadCharcoalIcon (BinaryData::icon_eula_svg,    BinaryData::icon_eula_svgSize);
-    buttonIcons[1] = loadCharcoalIcon (BinaryData::icon_manual_svg,  BinaryData::icon_manual_svgSize);
-    buttonIcons[2] = loadCharcoalIcon (BinaryData::icon_web_svg,     BinaryData::icon_web_svgSize);
-    buttonIcons[3] = loadCharcoalIcon (BinaryData::icon_help_svg,    BinaryData::icon_help_svgSize);
-    buttonIcons[4] = loadCharcoalIcon (BinaryData::icon_install_svg, BinaryData::icon_install_svgSize);
-
-    changelogIcon = loadCharcoalIcon (BinaryData::icon_changelog_svg, BinaryData::icon_changelog_svgSize);
-
-    // The wordmark keeps its black; painting recolours it only while it draws it.
-    logo = loadIcon (BinaryData::logo_orvanta_svg, BinaryData::logo_orvanta_svgSize);
-
-    // Drawn as it is, in its own orange.
-    warningIcon = loadIcon (BinaryData::icon_warning_svg, BinaryData::icon_warning_svgSize);
+    EmbeddedAssets::loadPictures (formatIcons, buttonIcons, changelogIcon, logo, warningIcon);
 }
 
 void MainComponent::setDefaultInstallFolders()
@@ -145,15 +101,12 @@ void MainComponent::createHintLabel()
     hintLabel->setText (ProductDefinition::installerVersion, juce::dontSendNotification);
 }
 
-// Reading order: SELECT ALL, the formats, the extras, INSTALL. Hidden buttons are passed over.
+// Hidden buttons are passed over, so that after the install run only the extras are left.
 void MainComponent::createKeyboardNavigation()
 {
     const auto order = [this]
     {
-        return std::vector<juce::Component*> { selectAllButton.get(), formatButtons[0].get(), formatButtons[1].get(),
-                                               formatButtons[2].get(), extrasButtons[0].get(), extrasButtons[1].get(),
-                                               extrasButtons[2].get(), extrasButtons[3].get(), extrasButtons[4].get(),
-                                               installButton.get() };
+        return MainScreenLayout::readingOrder (extrasButtons, formatButtons, *installButton, *selectAllButton);
     };
 
     // Shift+Return removes: the key's own modifiers decide, as the Shift key does for a click.
@@ -195,31 +148,8 @@ void MainComponent::resized()
     scale = (float) getWidth() * 0.01f;
     const auto s = scale;
 
-    const auto place = [s] (juce::Component& child, float x, float y, float w, float h)
-    {
-        child.setBounds (juce::roundToInt (x * s), juce::roundToInt (y * s),
-                         juce::roundToInt (w * s), juce::roundToInt (h * s));
-    };
-
-    // Each extras x is a sum of scaled terms, 4s then 11.5s per button, rounded on its own:
-    // adding the units first and scaling the sum lands a pixel off at some widths.
-    auto extrasX = 4.0f * s;
-
-    for (auto& button : extrasButtons)
-    {
-        button->setBounds (juce::roundToInt (extrasX), juce::roundToInt (73.5f * s),
-                           juce::roundToInt (10.0f * s), juce::roundToInt (10.0f * s));
-        extrasX += 11.5f * s;
-    }
-
-    place (*installButton,    86.0f, 73.5f, 10.0f, 10.0f);
-    place (*selectAllButton,  77.0f, 22.0f, 19.0f,  5.0f);
-    place (*formatButtons[0],  4.0f, 30.0f, 45.0f, 10.0f);
-    place (*formatButtons[1], 51.0f, 30.0f, 45.0f, 10.0f);
-    place (*formatButtons[2],  4.0f, 42.0f, 45.0f, 10.0f);
-
-    hintLabel->setFont (juce::Font (juce::FontOptions (customLookAndFeel.regularTypeface).withHeight (3.0f * s)));
-    place (*hintLabel, 4.0f, 90.0f, 92.0f, 3.0f);
+    MainScreenLayout::layOut (s, extrasButtons, formatButtons, *installButton, *selectAllButton, *hintLabel,
+                              customLookAndFeel.regularTypeface);
 
     // Every panel there is, shown or detached, takes the new size and scale.
     followWindow (eulaPanel.get());
@@ -258,7 +188,7 @@ void MainComponent::buttonClicked (juce::Button* button)
     else if (name == "VST3")        toggleFormat (ProductDefinition::vst3);
     else if (name == "CLAP")        toggleFormat (ProductDefinition::clap);
     else if (name == "AAX")         toggleFormat (ProductDefinition::aax);
-    else if (name == "INSTALL")     installSelectedFormats();
+    else if (name == "INSTALL")     { installSelectedFormats(); announceResult(); }
     else if (name == "SELECT_ALL")  selectAllFormats();
 }
 
@@ -361,6 +291,14 @@ void MainComponent::installSelectedFormats()
     repaint();
 }
 
+// The result view in words: kept as the screen's description and read out at once.
+void MainComponent::announceResult()
+{
+    const auto result = MainScreenAccessibility::describeResult (formatResults, uninstallMode);
+    setDescription (result);
+    juce::AccessibilityHandler::postAnnouncement (result, juce::AccessibilityHandler::AnnouncementPriority::high);
+}
+
 //==============================================================================
 void MainComponent::openEulaPanel()
 {
@@ -380,9 +318,7 @@ void MainComponent::openSupportPanel()
 
 void MainComponent::openChangelogPanel()
 {
-    const auto releaseNotes = juce::String::createStringFromData (BinaryData::CHANGELOG_md, BinaryData::CHANGELOG_mdSize);
-
-    changelogPanel = std::make_unique<panel_changelog> (releaseNotes, productName);
+    changelogPanel = std::make_unique<panel_changelog> (EmbeddedAssets::releaseNotes(), productName);
     present (*changelogPanel, 4);
 }
 

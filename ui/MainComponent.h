@@ -58,6 +58,7 @@ private:
 
 
     void installSelectedFormats();
+    void announceResult();
     void toggleFormat (int formatIndex);
     void selectAllFormats();
     void openEulaPanel();

@@ -1,5 +1,6 @@
 #include "ui/PanelFrame.h"
 #include "ui/Palette.h"
+#include "ui/HiddenButton.h"
 
 juce::Rectangle<int> PanelFrame::scaledArea (float s, float x, float y, float w, float h)
 {
@@ -64,4 +65,15 @@ void PanelFrame::close (juce::Component& panel)
 {
     if (auto* parent = panel.getParentComponent())
         parent->removeChildComponent (&panel);
+}
+
+std::unique_ptr<juce::AccessibilityHandler> PanelFrame::accessibilityFor (juce::Component& panel)
+{
+    return std::make_unique<juce::AccessibilityHandler> (panel, juce::AccessibilityRole::dialogWindow);
+}
+
+void PanelFrame::describeCloseButton (juce::Component& panel)
+{
+    HiddenButton::describe (panel, "X", { [] { return juce::String ("CLOSE"); },
+                                          [] { return juce::String ("Close this page and go back"); }, {}, {} });
 }

@@ -29,6 +29,12 @@ namespace PanelFrame
     /** The keyboard focus ring around a control of the panel, when it has the focus. */
     void paintFocusRing (juce::Graphics&, const juce::Component& control, float cornerSize, float s);
 
+    /** A panel to assistive technology: a dialog titled with the panel's title, over the screen. */
+    std::unique_ptr<juce::AccessibilityHandler> accessibilityFor (juce::Component& panel);
+
+    /** Names the close button for assistive technology, which would otherwise read out "X". */
+    void describeCloseButton (juce::Component& panel);
+
     /** What every panel does with a key: Escape closes it, as its close button does, and the
         rest goes to its keyboard navigation. */
     bool handleKey (juce::Component& panel, KeyboardNavigation&, const juce::KeyPress&);
