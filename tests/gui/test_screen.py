@@ -7,10 +7,11 @@ import unittest
 
 sys.path.insert(0, os.path.dirname(__file__))
 from xsession import (SessionTestCase, Installer, fresh_prefix, remove_prefix, pixel,  # noqa: E402
-                      NEAR_BLACK, WARM_GREY, GREEN, BLUE)
+                      NEAR_BLACK, OFF_WHITE, WARM_GREY, GREEN, BLUE)
 import screens  # noqa: E402
 
 BINARY = None
+YELLOW = (0xD3, 0xC5, 0x5F)
 
 
 def over_near_black(colour, alpha):
@@ -101,6 +102,47 @@ class ScreenTests(SessionTestCase):
         # Off every button the line is empty, and the version does not come back.
         self.move(300, 380)
         self.session.wait_for(lambda: self.region(*hint) == bytes(NEAR_BLACK) * (hint[2] * hint[3]), "an empty hint line")
+
+    def activate(self):
+        self.session.run("xdotool", "windowactivate", "--sync", self.installer.window, check=False)
+        self.session.wait_for(lambda: self.session.run("xdotool", "getactivewindow", check=False).stdout.strip()
+                              == self.installer.window, "the window to take the keyboard")
+
+    def key(self, key):
+        self.session.run("xdotool", "key", key)
+
+    def test_tab_from_the_start_rings_select_all_and_space_selects_all_three(self):
+        self.move(300, 380)
+        self.activate()
+        # SELECT ALL is (462, 132, 114, 30): the ring's 2.4 pixel line runs 4.5 pixels outside it,
+        # so row 127 above it and column 457 beside it lie under the line, and row 130 in the gap.
+        ring_top, ring_side, gap = (519, 127), (457, 147), (519, 130)
+        outlines = [(23, 210), (305, 210), (23, 282)]   # just left of each format row
+        self.wait_for_pixel(*ring_top, NEAR_BLACK, "no ring before any key")
+        for point in outlines:
+            self.wait_for_pixel(*point, NEAR_BLACK, "no format selected")
+
+        self.key("Tab")
+        self.wait_for_pixel(*ring_top, OFF_WHITE, "the off-white ring above SELECT ALL")
+        self.wait_for_pixel(*ring_side, OFF_WHITE, "the ring beside SELECT ALL")
+        self.wait_for_pixel(*gap, NEAR_BLACK, "the gap between ring and button")
+
+        self.key("space")
+        for point in outlines:
+            self.wait_for_pixel(*point, YELLOW, "the yellow outline of every format")
+        self.wait_for_pixel(*ring_top, OFF_WHITE, "the ring still on SELECT ALL")
+
+        # The next Tab takes the ring on to VST3, and the hint line follows the focus.
+        hint = (24, 540, 552, 18)
+        before = self.region(*hint)
+        self.key("Tab")
+        self.wait_for_pixel(*ring_top, NEAR_BLACK, "the ring gone from SELECT ALL")
+        self.wait_for_pixel(159, 175, OFF_WHITE, "the ring above VST3, 4.5 pixels over its edge")
+        self.session.wait_for(lambda: self.region(*hint) != before, "the VST3 hint")
+
+        # A mouse click anywhere takes the ring away.
+        self.session.run("xdotool", "click", "1")
+        self.wait_for_pixel(159, 175, NEAR_BLACK, "no ring after the click")
 
     def test_resizing_redraws_the_screen_at_the_new_scale(self):
         self.session.ask_window_manager(["xdotool", "windowsize", self.installer.window, "900", "900"],
