@@ -14,8 +14,9 @@
 /** The whole main screen, and the owner of all of the installer's state: the product
     strings, the install folders, the selection, every button, picture and panel.
 
-    The buttons are transparent hit areas; everything the user sees of them is painted
-    here from their bounds and mouse state.
+    The buttons are transparent hit areas; everything the user sees of them is painted, by
+    MainScreenPainter, from their bounds and mouse state, and from the keyboard focus once a key
+    has been used.
 */
 class MainComponent : public juce::Component,
                       public juce::Button::Listener
@@ -55,7 +56,6 @@ private:
     juce::File bundleFor (int formatIndex) const;
     void showHintFor (const juce::Button&);
     void createKeyboardNavigation();
-
 
     void installSelectedFormats();
     void announceResult();
