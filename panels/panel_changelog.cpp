@@ -2,6 +2,7 @@
 #include "ui/HiddenButton.h"
 #include "ui/PanelFrame.h"
 #include "ui/Palette.h"
+#include "ui/ReadOnlyTextAccessibility.h"
 
 namespace
 {
@@ -53,6 +54,22 @@ panel_changelog::ChangelogContent::ChangelogContent (const std::vector<Block>& b
 }
 
 panel_changelog::ChangelogContent::~ChangelogContent() = default;
+
+// The notes as they read on screen, one block a line, with the Markdown marks gone.
+juce::String panel_changelog::ChangelogContent::getReadableText() const
+{
+    juce::StringArray lines;
+
+    for (const auto& block : rendered)
+        lines.add (block.text.getText());
+
+    return lines.joinIntoString ("\n");
+}
+
+std::unique_ptr<juce::AccessibilityHandler> panel_changelog::ChangelogContent::createAccessibilityHandler()
+{
+    return std::make_unique<ReadOnlyTextAccessibility> (*this, [this] { return getReadableText(); });
+}
 
 void panel_changelog::ChangelogContent::layoutBlocks (int newWidth, float newScale)
 {
@@ -134,6 +151,16 @@ panel_changelog::panel_changelog (const juce::String& markdown, const juce::Stri
     viewport->setScrollBarsShown (true, false, false, false);
 
     closeButton = HiddenButton::addTo (*this, *this, "X");
+
+
+    setTitle ("CHANGELOG - " + productName.toUpperCase());
+    PanelFrame::describeCloseButton (*this);
+
+    // The panel takes the focus when it opens and keeps it: Tab cycles through its own controls.
+    setWantsKeyboardFocus (true);
+    setFocusContainerType (FocusContainerType::keyboardFocusContainer);
+    keyboard = std::make_unique<KeyboardNavigation> (*this, [this] { return std::vector<juce::Component*> { closeButton.get(), viewport.get() }; },
+                                                     [this] (juce::Button& button, const juce::ModifierKeys&) { buttonClicked (&button); });
 }
 
 panel_changelog::~panel_changelog() = default;
@@ -148,6 +175,7 @@ void panel_changelog::paint (juce::Graphics& g)
     PanelFrame::paintBackground (g);
     PanelFrame::paintHeading (g, "CHANGELOG - " + productName.toUpperCase(), scale);
     PanelFrame::paintCloseGlyph (g, *closeButton, scale);
+    PanelFrame::paintFocusRing (g, *viewport, 0.0f, scale);
 }
 
 void panel_changelog::resized()
@@ -169,4 +197,20 @@ void panel_changelog::resized()
 void panel_changelog::buttonClicked (juce::Button*)
 {
     PanelFrame::close (*this);
+}
+
+bool panel_changelog::keyPressed (const juce::KeyPress& key)
+{
+    return PanelFrame::handleKey (*this, *keyboard, key);
+}
+
+void panel_changelog::focusOfChildComponentChanged (FocusChangeType)
+{
+    // The ring goes when the focus leaves the panel, as when the window is no longer active.
+    repaint();
+}
+
+std::unique_ptr<juce::AccessibilityHandler> panel_changelog::createAccessibilityHandler()
+{
+    return PanelFrame::accessibilityFor (*this);
 }

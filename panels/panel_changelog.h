@@ -1,6 +1,8 @@
 #pragma once
 
 #include <juce_gui_basics/juce_gui_basics.h>
+
+#include "ui/KeyboardNavigation.h"
 #include <vector>
 
 #include "core/MarkdownParser.h"
@@ -40,13 +42,20 @@ public:
 
         const std::vector<RenderedBlock>& getRenderedBlocks() const noexcept   { return rendered; }
 
+        /** The notes as text to be read, for assistive technology. */
+        juce::String getReadableText() const;
+
+        std::unique_ptr<juce::AccessibilityHandler> createAccessibilityHandler() override;
+
     private:
         const std::vector<Block>* blocks;
         std::vector<RenderedBlock> rendered;
         int width = 0;
         float scale = 9.0f;
 
-        JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (ChangelogContent)
+        std::unique_ptr<KeyboardNavigation> keyboard;
+
+    JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (ChangelogContent)
     };
 
     //==============================================================================
@@ -57,6 +66,9 @@ public:
     void resized() override;
 
     void buttonClicked (juce::Button*) override;
+    bool keyPressed (const juce::KeyPress&) override;
+    std::unique_ptr<juce::AccessibilityHandler> createAccessibilityHandler() override;
+    void focusOfChildComponentChanged (FocusChangeType) override;
 
     /** Appends the text's blocks to the panel's. */
     void parseMarkdown (const juce::String& markdown);
@@ -74,6 +86,8 @@ private:
     std::unique_ptr<ChangelogContent> content;
     std::unique_ptr<juce::Viewport> viewport;
     std::unique_ptr<juce::TextButton> closeButton;
+
+    std::unique_ptr<KeyboardNavigation> keyboard;
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (panel_changelog)
 };

@@ -2,10 +2,25 @@
 #include "ui/HiddenButton.h"
 #include "ui/PanelFrame.h"
 #include "ui/Palette.h"
+#include "ui/ReadOnlyTextAccessibility.h"
+
+namespace
+{
+    /** The agreement's box. The keys edit it as in any text box, but what it holds is the agreement
+        to be read, and assistive technology is told so. */
+    class AgreementText final : public juce::TextEditor
+    {
+    public:
+        std::unique_ptr<juce::AccessibilityHandler> createAccessibilityHandler() override
+        {
+            return std::make_unique<ReadOnlyTextAccessibility> (*this, [this] { return getText(); });
+        }
+    };
+}
 
 panel_eula::panel_eula (juce::String agreementText)
 {
-    textEditor = std::make_unique<juce::TextEditor>();
+    textEditor = std::make_unique<AgreementText>();
     addAndMakeVisible (*textEditor);
     textEditor->setMultiLine (true);
     textEditor->setText (agreementText, true);
@@ -16,6 +31,19 @@ panel_eula::panel_eula (juce::String agreementText)
     textEditor->setColour (juce::TextEditor::focusedOutlineColourId, Palette::nearBlack);
 
     closeButton = HiddenButton::addTo (*this, *this, "X");
+
+    // Escape reaches the panel, which closes.
+    textEditor->setEscapeAndReturnKeysConsumed (false);
+
+    setTitle ("LICENSE AGREEMENT");
+    textEditor->setTitle ("LICENSE AGREEMENT");
+    PanelFrame::describeCloseButton (*this);
+
+    // The panel takes the focus when it opens and keeps it: Tab cycles through its own controls.
+    setWantsKeyboardFocus (true);
+    setFocusContainerType (FocusContainerType::keyboardFocusContainer);
+    keyboard = std::make_unique<KeyboardNavigation> (*this, [this] { return std::vector<juce::Component*> { closeButton.get(), textEditor.get() }; },
+                                                     [this] (juce::Button& button, const juce::ModifierKeys&) { buttonClicked (&button); });
 }
 
 panel_eula::~panel_eula() = default;
@@ -25,6 +53,7 @@ void panel_eula::paint (juce::Graphics& g)
     PanelFrame::paintBackground (g);
     PanelFrame::paintHeading (g, "LICENSE AGREEMENT", scale);
     PanelFrame::paintCloseGlyph (g, *closeButton, scale);
+    PanelFrame::paintFocusRing (g, *textEditor, 0.0f, scale);
 }
 
 void panel_eula::resized()
@@ -37,4 +66,20 @@ void panel_eula::resized()
 void panel_eula::buttonClicked (juce::Button*)
 {
     PanelFrame::close (*this);
+}
+
+bool panel_eula::keyPressed (const juce::KeyPress& key)
+{
+    return PanelFrame::handleKey (*this, *keyboard, key);
+}
+
+void panel_eula::focusOfChildComponentChanged (FocusChangeType)
+{
+    // The ring goes when the focus leaves the panel, as when the window is no longer active.
+    repaint();
+}
+
+std::unique_ptr<juce::AccessibilityHandler> panel_eula::createAccessibilityHandler()
+{
+    return PanelFrame::accessibilityFor (*this);
 }

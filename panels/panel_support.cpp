@@ -34,6 +34,20 @@ panel_support::panel_support()
     closeButton   = HiddenButton::addTo (*this, *this, "X");
     discordButton = HiddenButton::addTo (*this, *this, "DISCORD");
     mailButton    = HiddenButton::addTo (*this, *this, "MAIL");
+
+
+    setTitle ("SUPPORT");
+    PanelFrame::describeCloseButton (*this);
+    HiddenButton::describe (*this, "DISCORD", { [] { return juce::String ("DISCORD"); },
+                                                [] { return juce::String ("Join the Orvanta Discord in your web browser"); }, {}, {} });
+    HiddenButton::describe (*this, "MAIL", { [] { return juce::String ("E-MAIL"); },
+                                             [] { return juce::String ("Write to Orvanta support in your mail program"); }, {}, {} });
+
+    // The panel takes the focus when it opens and keeps it: Tab cycles through its own controls.
+    setWantsKeyboardFocus (true);
+    setFocusContainerType (FocusContainerType::keyboardFocusContainer);
+    keyboard = std::make_unique<KeyboardNavigation> (*this, [this] { return std::vector<juce::Component*> { closeButton.get(), discordButton.get(), mailButton.get() }; },
+                                                     [this] (juce::Button& button, const juce::ModifierKeys&) { buttonClicked (&button); });
 }
 
 panel_support::~panel_support() = default;
@@ -90,6 +104,7 @@ void panel_support::paintRow (juce::Graphics& g, const juce::String& caption, fl
 
     g.fillRoundedRectangle (plate, s);
     icon.drawWithin (g, plate.reduced (2.0f * s), juce::RectanglePlacement::centred, 1.0f);
+    PanelFrame::paintFocusRing (g, button, s, s);
 
     g.setColour (Palette::warmGrey);
     g.setFont (3.0f * s);
@@ -126,4 +141,20 @@ void panel_support::openSupportMail() const
 
     // Taken as it is: parsing would decode the escaped parameters only to escape them again.
     juce::URL::createWithoutParsing (link).launchInDefaultBrowser();
+}
+
+bool panel_support::keyPressed (const juce::KeyPress& key)
+{
+    return PanelFrame::handleKey (*this, *keyboard, key);
+}
+
+void panel_support::focusOfChildComponentChanged (FocusChangeType)
+{
+    // The ring goes when the focus leaves the panel, as when the window is no longer active.
+    repaint();
+}
+
+std::unique_ptr<juce::AccessibilityHandler> panel_support::createAccessibilityHandler()
+{
+    return PanelFrame::accessibilityFor (*this);
 }

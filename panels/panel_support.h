@@ -2,6 +2,8 @@
 
 #include <juce_gui_basics/juce_gui_basics.h>
 
+#include "ui/KeyboardNavigation.h"
+
 //==============================================================================
 /** The overlay with the two ways to get help, the community chat and a support e-mail, and
     the about text that says what the installer is and where its settings file lies. */
@@ -16,6 +18,9 @@ public:
     void resized() override;
 
     void buttonClicked (juce::Button*) override;
+    bool keyPressed (const juce::KeyPress&) override;
+    std::unique_ptr<juce::AccessibilityHandler> createAccessibilityHandler() override;
+    void focusOfChildComponentChanged (FocusChangeType) override;
 
     /** The about section's text, naming the settings file in the given folder. */
     static juce::String aboutText (const juce::File& settingsFolder);
@@ -39,6 +44,8 @@ private:
     std::unique_ptr<juce::TextButton> discordButton;
     std::unique_ptr<juce::Drawable> discordIcon;
     std::unique_ptr<juce::Drawable> mailIcon;
+
+    std::unique_ptr<KeyboardNavigation> keyboard;
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (panel_support)
 };

@@ -5,6 +5,7 @@
 
 #include "core/InstallEngine.h"
 #include "ui/CustomLookAndFeel.h"
+#include "ui/KeyboardNavigation.h"
 #include "panels/panel_eula.h"
 #include "panels/panel_support.h"
 #include "panels/panel_changelog.h"
@@ -13,8 +14,9 @@
 /** The whole main screen, and the owner of all of the installer's state: the product
     strings, the install folders, the selection, every button, picture and panel.
 
-    The buttons are transparent hit areas; everything the user sees of them is painted
-    here from their bounds and mouse state.
+    The buttons are transparent hit areas; everything the user sees of them is painted, by
+    MainScreenPainter, from their bounds and mouse state, and from the keyboard focus once a key
+    has been used.
 */
 class MainComponent : public juce::Component,
                       public juce::Button::Listener
@@ -26,6 +28,8 @@ public:
     void paint (juce::Graphics&) override;
     void modifierKeysChanged (const juce::ModifierKeys&) override;
     void resized() override;
+    bool keyPressed (const juce::KeyPress&) override;
+    void focusOfChildComponentChanged (FocusChangeType) override;
 
     void buttonClicked (juce::Button*) override;
     void buttonStateChanged (juce::Button*) override;
@@ -50,19 +54,11 @@ private:
     void createHintLabel();
 
     juce::File bundleFor (int formatIndex) const;
-
-    void paintUnchangingLayer (juce::Graphics&);
-    void paintHeaderBand (juce::Graphics&);
-    void paintHeader (juce::Graphics&);
-    void paintExtrasButton (juce::Graphics&, int extrasIndex);
-    void paintInstallButton (juce::Graphics&);
-    void paintResultView (juce::Graphics&);
-    void paintSelectAllButton (juce::Graphics&);
-    void paintFormatRow (juce::Graphics&, int formatIndex);
-    juce::Colour buttonColour (const juce::Button&) const;
-    bool anyFormatFailed() const;
+    void showHintFor (const juce::Button&);
+    void createKeyboardNavigation();
 
     void installSelectedFormats();
+    void announceResult();
     void toggleFormat (int formatIndex);
     void selectAllFormats();
     void openEulaPanel();
@@ -71,6 +67,9 @@ private:
 
     template <typename Panel>
     void followWindow (Panel*);
+
+    template <typename Panel>
+    void present (Panel&, int openerExtrasIndex);
 
     //==============================================================================
     int lastModifierFlags = 0;
@@ -111,6 +110,8 @@ private:
     bool showingFailureReason = false;              // the hint line shows why, until a button is touched
 
     juce::Image headerLayer;                        // the header band, drawn once per size
+
+    std::unique_ptr<KeyboardNavigation> keyboard;   // Tab order, Space and Return, the focus ring
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (MainComponent)
 };

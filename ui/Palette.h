@@ -10,6 +10,12 @@ namespace Palette
     /** Parses a six-digit hex text as an opaque colour. */
     juce::Colour fromHexText (const char* sixDigitHex);
 
+    /** The opaque colour that the software renderer leaves where it blends the colour, at the
+        alpha, over an opaque background: the colour premultiplied by its alpha byte, rounded,
+        plus the background's share, truncated. Filling with it gives the blended pixels at the
+        price of an opaque fill, which the renderer copies instead of blending. */
+    juce::Colour blendedOver (juce::Colour background, juce::Colour colour, float alpha);
+
     extern const juce::Colour nearBlack;
     extern const juce::Colour charcoal;
     extern const juce::Colour offWhite;

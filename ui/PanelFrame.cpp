@@ -1,5 +1,6 @@
 #include "ui/PanelFrame.h"
 #include "ui/Palette.h"
+#include "ui/HiddenButton.h"
 
 juce::Rectangle<int> PanelFrame::scaledArea (float s, float x, float y, float w, float h)
 {
@@ -37,10 +38,42 @@ void PanelFrame::paintCloseGlyph (juce::Graphics& g, const juce::Button& closeBu
     g.drawEllipse (area, 0.25f * s);
     g.setFont (3.0f * s);
     g.drawText ("X", area, juce::Justification::centred, true);
+
+    if (KeyboardNavigation::showsFocusRing (closeButton))
+        KeyboardNavigation::paintFocusRing (g, area, area.getWidth() * 0.5f, s);
+}
+
+void PanelFrame::paintFocusRing (juce::Graphics& g, const juce::Component& control, float cornerSize, float s)
+{
+    if (KeyboardNavigation::showsFocusRing (control))
+        KeyboardNavigation::paintFocusRing (g, control.getBounds().toFloat(), cornerSize, s);
+}
+
+bool PanelFrame::handleKey (juce::Component& panel, KeyboardNavigation& keyboard, const juce::KeyPress& key)
+{
+    if (key.isKeyCode (juce::KeyPress::escapeKey))
+    {
+        keyboard.showFocusRing();
+        close (panel);
+        return true;
+    }
+
+    return keyboard.handleKey (key);
 }
 
 void PanelFrame::close (juce::Component& panel)
 {
     if (auto* parent = panel.getParentComponent())
         parent->removeChildComponent (&panel);
+}
+
+std::unique_ptr<juce::AccessibilityHandler> PanelFrame::accessibilityFor (juce::Component& panel)
+{
+    return std::make_unique<juce::AccessibilityHandler> (panel, juce::AccessibilityRole::dialogWindow);
+}
+
+void PanelFrame::describeCloseButton (juce::Component& panel)
+{
+    HiddenButton::describe (panel, "X", { [] { return juce::String ("CLOSE"); },
+                                          [] { return juce::String ("Close this page and go back"); }, {}, {} });
 }

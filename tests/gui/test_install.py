@@ -392,6 +392,34 @@ class InstallTests(SessionTestCase):
         self.finish(installer)
         self.assertEqual(tree(self.folder("VST3")), archive_tree("vst3.zip"))
 
+    def keys(self, installer, *keys):
+        """Keys as the user types them, each only after the window has the keyboard."""
+        self.activate(installer)
+        for key in keys:
+            self.session.run("xdotool", "key", "--delay", "60", key)
+
+    def test_from_the_keyboard_select_all_then_return_on_install_installs_everything(self):
+        installer = self.start()
+        # Tab reaches SELECT ALL first; Space selects all three; Shift+Tab from the first button
+        # goes round to the last, INSTALL, where Return installs.
+        self.keys(installer, "Tab", "space", "shift+Tab", "Return")
+        self.finish(installer)
+        for name, (_, _, archive) in FORMATS.items():
+            self.assertEqual(tree(self.folder(name)), archive_tree(archive), name)
+
+    def test_from_the_keyboard_shift_return_on_install_removes_the_selected_bundles(self):
+        self.make_old_bundle("VST3")
+        self.make_old_bundle("CLAP")
+        os.makedirs(self.folder("AAX"))
+        installer = self.start()
+        # From the start, Shift+Tab lands on INSTALL; both existing bundles start selected.
+        self.keys(installer, "shift+Tab", "shift+Return")
+        self.finish(installer)
+        self.assertFalse(os.path.exists(self.bundle("VST3")))
+        self.assertFalse(os.path.exists(self.bundle("CLAP")))
+        self.assertEqual(os.listdir(self.folder("AAX")), [])
+        self.assertEqual(os.listdir(self.folder("VST3")), [])
+
     def test_website_and_manual_hand_their_addresses_to_the_systems_opener(self):
         # A recording stand-in for the desktop's opener, first on PATH.
         bin_dir = os.path.join(self.prefix, "bin")

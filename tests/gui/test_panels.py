@@ -365,6 +365,52 @@ class PanelTests(SessionTestCase):
 
         self.check_the_notes_wrap_beside_the_scroll_bar()
 
+    def key(self, key):
+        self.session.run("xdotool", "key", key)
+
+    def test_from_the_keyboard_each_panel_holds_the_focus_and_escape_hands_it_back(self):
+        # How many Tabs reach each opener from the one before (from the start for the first), and the panel's controls in Tab order,
+        # each with a pixel under its ring: the ring's 2.4 pixel line runs 4.5 pixels outside
+        # the control's outline (the close glyph's circle, a plate, the text's box).
+        close_ring = (552, 16)
+        content_ring = (300, 67)
+        panels = {
+            "EULA": (5, [close_ring, content_ring]),
+            "SUPPORT": (3, [close_ring, (90, 85), (90, 205)]),
+            "CHANGES": (1, [close_ring, content_ring]),
+        }
+        opener_ring = {name: (x, 436) for name, (x, _) in OPENERS.items()}   # above the button's top at 441
+        self.move(300, 380)
+        self.activate()
+        for name, (tabs, rings) in panels.items():
+            with self.subTest(panel=name):
+                self.wait_for_frame(lambda f: close(f.at(300, 3), BLUE, 0), "the main screen")
+                for _ in range(tabs):
+                    self.key("Tab")
+                self.wait_for_frame(lambda f: close(f.at(*opener_ring[name]), OFF_WHITE), "the ring on " + name)
+                self.key("Return")
+                self.wait_for_frame(self.covered, "the %s panel to cover the screen" % name)
+                # The panel has the focus itself: no ring until Tab reaches its first control.
+                frame = self.frame()
+                self.assertTrue(all(close(frame.at(*ring), NEAR_BLACK, 0) for ring in rings), "a ring before Tab")
+                # Tab goes round the panel's own controls and back to the first.
+                for ring in rings + [rings[0]]:
+                    self.key("Tab")
+                    self.wait_for_frame(lambda f: close(f.at(*ring), OFF_WHITE)
+                                        and all(close(f.at(*other), NEAR_BLACK, 0) for other in rings if other != ring),
+                                        "the ring at %s, %s only" % ring)
+                self.key("Escape")
+                self.wait_for_frame(lambda f: close(f.at(300, 3), BLUE, 0) and close(f.at(*opener_ring[name]), OFF_WHITE),
+                                    "the main screen with the ring back on " + name)
+                # From the opener, Tab goes on to the next button: the focus is really there.
+                self.key("shift+Tab")
+                self.wait_for_frame(lambda f: close(f.at(*opener_ring[name]), NEAR_BLACK, 0), "the ring moved off " + name)
+                self.key("Tab")
+                self.wait_for_frame(lambda f: close(f.at(*opener_ring[name]), OFF_WHITE), "the ring back on " + name)
+                # A click away from the buttons hides the ring and leaves the focus where it is.
+                self.click(300, 380)
+                self.wait_for_frame(lambda f: close(f.at(*opener_ring[name]), NEAR_BLACK, 0), "the ring gone after a click")
+
     def test_the_support_plates_follow_hover_and_press(self):
         self.open_panel("SUPPORT")
         for name in PLATES:

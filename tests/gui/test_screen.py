@@ -7,9 +7,11 @@ import unittest
 
 sys.path.insert(0, os.path.dirname(__file__))
 from xsession import (SessionTestCase, Installer, fresh_prefix, remove_prefix, pixel,  # noqa: E402
-                      NEAR_BLACK, WARM_GREY, GREEN, BLUE)
+                      NEAR_BLACK, OFF_WHITE, WARM_GREY, GREEN, BLUE)
+import screens  # noqa: E402
 
 BINARY = None
+YELLOW = (0xD3, 0xC5, 0x5F)
 
 
 def over_near_black(colour, alpha):
@@ -101,12 +103,107 @@ class ScreenTests(SessionTestCase):
         self.move(300, 380)
         self.session.wait_for(lambda: self.region(*hint) == bytes(NEAR_BLACK) * (hint[2] * hint[3]), "an empty hint line")
 
+    def activate(self):
+        self.session.run("xdotool", "windowactivate", "--sync", self.installer.window, check=False)
+        self.session.wait_for(lambda: self.session.run("xdotool", "getactivewindow", check=False).stdout.strip()
+                              == self.installer.window, "the window to take the keyboard")
+
+    def key(self, key):
+        self.session.run("xdotool", "key", key)
+
+    def test_tab_from_the_start_rings_select_all_and_space_selects_all_three(self):
+        self.move(300, 380)
+        self.activate()
+        # SELECT ALL is (462, 132, 114, 30): the ring's 2.4 pixel line runs 4.5 pixels outside it,
+        # so row 127 above it and column 457 beside it lie under the line, and row 130 in the gap.
+        ring_top, ring_side, gap = (519, 127), (457, 147), (519, 130)
+        outlines = [(23, 210), (305, 210), (23, 282)]   # just left of each format row
+        self.wait_for_pixel(*ring_top, NEAR_BLACK, "no ring before any key")
+        for point in outlines:
+            self.wait_for_pixel(*point, NEAR_BLACK, "no format selected")
+
+        self.key("Tab")
+        self.wait_for_pixel(*ring_top, OFF_WHITE, "the off-white ring above SELECT ALL")
+        self.wait_for_pixel(*ring_side, OFF_WHITE, "the ring beside SELECT ALL")
+        self.wait_for_pixel(*gap, NEAR_BLACK, "the gap between ring and button")
+
+        self.key("space")
+        for point in outlines:
+            self.wait_for_pixel(*point, YELLOW, "the yellow outline of every format")
+        self.wait_for_pixel(*ring_top, OFF_WHITE, "the ring still on SELECT ALL")
+
+        # The next Tab takes the ring on to VST3, and the hint line follows the focus.
+        hint = (24, 540, 552, 18)
+        before = self.region(*hint)
+        self.key("Tab")
+        self.wait_for_pixel(*ring_top, NEAR_BLACK, "the ring gone from SELECT ALL")
+        self.wait_for_pixel(159, 175, OFF_WHITE, "the ring above VST3, 4.5 pixels over its edge")
+        self.session.wait_for(lambda: self.region(*hint) != before, "the VST3 hint")
+
+        # A mouse click anywhere takes the ring away.
+        self.session.run("xdotool", "click", "1")
+        self.wait_for_pixel(159, 175, NEAR_BLACK, "no ring after the click")
+
     def test_resizing_redraws_the_screen_at_the_new_scale(self):
         self.session.ask_window_manager(["xdotool", "windowsize", self.installer.window, "900", "900"],
                                         lambda: self.installer.geometry()[2:] == (900, 900), "resize to 900 pixels")
         self.wait_for_pixel(880, 4, BLUE, "the top strip across the wider window")
         self.wait_for_pixel(450, 248, WARM_GREY, "the formats rule at nine pixels a unit")
         self.wait_for_pixel(450, 360, NEAR_BLACK, "the background")
+
+
+# The shapes filled with a reduced-alpha colour at 600 pixels: the extras and INSTALL buttons, SELECT
+# ALL, the three format rows and the corner dots. The reference screens were taken before these
+# fills were made to match the renderer's own blend; inside them, and nowhere else, a pixel may
+# differ by one level per channel.
+REDUCED_ALPHA_FILLS = [(24 + 69 * i, 441, 60, 60) for i in range(5)] + [
+    (516, 441, 60, 60), (462, 132, 114, 30), (24, 180, 270, 60), (306, 180, 270, 60), (24, 252, 270, 60),
+    (576, 576, 18, 18)]
+
+# Flat pixels of those fills, worked out by hand from the renderer's integer blend over the
+# near-black (17, 17, 17): (c * a + 127) // 256 + 17 * (256 - a) // 256 per channel, with the
+# alpha byte a nearest to the alpha times 255.
+BLENDED = {
+    "main": {(28, 471): (93, 91, 91), (591, 591): (93, 91, 91), (468, 138): (32, 32, 32),
+             (270, 189): (202, 125, 39), (552, 189): (1, 134, 195), (270, 258): (70, 69, 69)},
+    "hover_eula": {(28, 471): (131, 128, 128), (97, 471): (93, 91, 91)},
+    "hover_aax": {(270, 258): (93, 91, 91), (28, 471): (93, 91, 91)},
+    "success": {(28, 471): (93, 91, 91), (520, 445): (93, 91, 91)},
+}
+
+
+def in_fills(x, y):
+    return any(fx <= x < fx + fw and fy <= y < fy + fh for fx, fy, fw, fh in REDUCED_ALPHA_FILLS)
+
+
+class UntouchedScreenTests(SessionTestCase):
+    """Until a key is pressed the screens are those taken from the program before it had keyboard
+    access, but for the reduced-alpha fills, which now carry the renderer's exact blend."""
+
+    def test_every_screen_matches_its_reference_but_for_the_exact_blends(self):
+        shot = os.path.join(tempfile.gettempdir(), "ov-untouched-%d.png" % os.getpid())
+        try:
+            for scene in screens.SCENES:
+                with self.subTest(scene=scene):
+                    now = screens.capture(self.session, BINARY, scene, shot)
+                    before = screens.reference(scene)
+                    self.assertEqual(len(now), len(before))
+                    outside, beyond_a_level = [], []
+                    for i in range(0, len(now), 3):
+                        if now[i:i + 3] != before[i:i + 3]:
+                            x, y = (i // 3) % 600, (i // 3) // 600
+                            if not in_fills(x, y):
+                                outside.append((x, y))
+                            elif any(abs(a - b) > 1 for a, b in zip(now[i:i + 3], before[i:i + 3])):
+                                beyond_a_level.append((x, y))
+                    self.assertEqual(outside[:20], [], "pixels changed outside the reduced-alpha fills")
+                    self.assertEqual(beyond_a_level[:20], [], "fill pixels changed by more than one level")
+                    for (x, y), colour in BLENDED.get(scene, {}).items():
+                        i = 3 * (y * 600 + x)
+                        self.assertEqual(tuple(now[i:i + 3]), colour, "the blend at %d, %d" % (x, y))
+        finally:
+            if os.path.exists(shot):
+                os.remove(shot)
 
 
 if __name__ == "__main__":

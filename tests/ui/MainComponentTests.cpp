@@ -32,7 +32,7 @@ TEST (MainComponent, StartsAtSixHundredPixelsWithEveryButtonTransparent)
     ASSERT_NE (hint, nullptr);
     EXPECT_EQ (hint->getText(), "1.2.0");
     EXPECT_EQ (hint->getJustificationType(), juce::Justification::centred);
-    EXPECT_EQ (hint->findColour (juce::Label::textColourId), Palette::warmGrey.withAlpha ((juce::uint8) 128));
+    EXPECT_EQ (hint->findColour (juce::Label::textColourId).getARGB(), 0x80AAA6A6u);
 }
 
 TEST (MainComponent, BecomesTheDefaultLookAndFeel)
@@ -66,6 +66,50 @@ TEST (MainComponent, LaysOutItsButtonsOnTheScaleGrid)
     EXPECT_FLOAT_EQ (main.getScale(), 9.0f);
     EXPECT_EQ (childNamed (main, "MANUAL")->getBounds(), juce::Rectangle<int> (140, 662, 90, 90));
     EXPECT_EQ (childNamed (main, "WEBSITE")->getBounds(), juce::Rectangle<int> (243, 662, 90, 90));
+}
+
+// Worked out in single precision, as the layout computes: s = width * 0.01f, each extras x the
+// float sum 4s + 11.5s + ... of scaled terms, every value rounded to the nearest integer on its
+// own. At 599, 611 and 905 the fifth button lands a pixel away from (4 + 4 * 11.5) * s.
+TEST (MainComponent, PlacesEveryButtonExactlyAtOddWidths)
+{
+    struct Expected
+    {
+        int width;
+        std::array<int, 5> extrasX;
+        int extrasY, extrasSize;
+        juce::Rectangle<int> install, selectAll, vst3, clap, aax, hint;
+    };
+
+    const Expected cases[] {
+        { 599, { 24, 93, 162, 231, 299 }, 440, 60, { 515, 440, 60, 60 }, { 461, 132, 114, 30 },
+          { 24, 180, 270, 60 }, { 305, 180, 270, 60 }, { 24, 252, 270, 60 }, { 24, 539, 551, 18 } },
+        { 611, { 24, 95, 165, 235, 306 }, 449, 61, { 525, 449, 61, 61 }, { 470, 134, 116, 31 },
+          { 24, 183, 275, 61 }, { 312, 183, 275, 61 }, { 24, 257, 275, 61 }, { 24, 550, 562, 18 } },
+        { 905, { 36, 140, 244, 348, 453 }, 665, 90, { 778, 665, 90, 90 }, { 697, 199, 172, 45 },
+          { 36, 272, 407, 90 }, { 462, 272, 407, 90 }, { 36, 380, 407, 90 }, { 36, 814, 833, 27 } },
+    };
+
+    ScopedWinePrefix prefix;
+    MainComponent main;
+    const juce::StringArray extras { "EULA", "MANUAL", "WEBSITE", "SUPPORT", "CHANGES" };
+
+    for (const auto& e : cases)
+    {
+        main.setSize (e.width, e.width);
+
+        for (int i = 0; i < extras.size(); ++i)
+            EXPECT_EQ (childNamed (main, extras[i])->getBounds(),
+                       juce::Rectangle<int> (e.extrasX[(size_t) i], e.extrasY, e.extrasSize, e.extrasSize))
+                << extras[i] << " at " << e.width;
+
+        EXPECT_EQ (childNamed (main, "INSTALL")->getBounds(), e.install) << e.width;
+        EXPECT_EQ (childNamed (main, "SELECT_ALL")->getBounds(), e.selectAll) << e.width;
+        EXPECT_EQ (childNamed (main, "VST3")->getBounds(), e.vst3) << e.width;
+        EXPECT_EQ (childNamed (main, "CLAP")->getBounds(), e.clap) << e.width;
+        EXPECT_EQ (childNamed (main, "AAX")->getBounds(), e.aax) << e.width;
+        EXPECT_EQ (hintLabelOf (main)->getBounds(), e.hint) << e.width;
+    }
 }
 
 TEST (MainComponent, ResolvesFoldersFromTheSettingsAndPreselectsExistingBundles)
@@ -211,4 +255,118 @@ TEST (MainComponent, ShiftTurnsInstallIntoRemovalOfTheSelectedBundles)
     EXPECT_FALSE (vst3.exists());
     EXPECT_TRUE (clap.existsAsFile());
     EXPECT_FALSE (prefix.commonFiles().getChildFile ("Avid").exists());
+}
+
+//==============================================================================
+// What assistive technology is told, through the framework's own accessibility handlers.
+namespace
+{
+    std::unique_ptr<juce::AccessibilityHandler> accessibilityOf (juce::Component& parent, const juce::String& name)
+    {
+        auto* child = childNamed (parent, name);
+        return child != nullptr ? child->createAccessibilityHandler() : nullptr;
+    }
+}
+
+TEST (MainComponentAccessibility, EveryButtonIsTitledWithItsCaptionAndDescribedByItsHint)
+{
+    ScopedWinePrefix prefix;
+    MainComponent main;
+
+    const std::pair<const char*, const char*> expected[] {
+        { "EULA",       "Click to read End-User License Agreement" },
+        { "MANUAL",     "Click to open product manual in your web browser" },
+        { "WEBSITE",    "Click to open product page on the Orvanta website" },
+        { "SUPPORT",    "Email and Discord support" },
+        { "CHANGES",    "Click to view release notes" },
+        { "INSTALL",    "Click to install selected. Shift-click to uninstall selected" },
+    };
+
+    for (const auto& [name, hint] : expected)
+    {
+        const auto handler = accessibilityOf (main, name);
+        ASSERT_NE (handler, nullptr) << name;
+        EXPECT_EQ (handler->getTitle(), name);
+        EXPECT_EQ (handler->getRole(), juce::AccessibilityRole::button) << name;
+        EXPECT_EQ (handler->getDescription(), hint) << name;
+        EXPECT_FALSE (handler->getCurrentState().isCheckable()) << name;
+        EXPECT_TRUE (handler->getActions().contains (juce::AccessibilityActionType::press)) << name;
+    }
+
+    const auto selectAll = accessibilityOf (main, "SELECT_ALL");
+    EXPECT_EQ (selectAll->getTitle(), "SELECT ALL") << "the caption, not the component name";
+    EXPECT_EQ (selectAll->getRole(), juce::AccessibilityRole::button);
+
+    // While Shift is held the caption, and so the title, reads UNINSTALL.
+    main.modifierKeysChanged (juce::ModifierKeys (juce::ModifierKeys::shiftModifier));
+    EXPECT_EQ (accessibilityOf (main, "INSTALL")->getTitle(), "UNINSTALL");
+}
+
+TEST (MainComponentAccessibility, FormatButtonsAreTogglesOfTheSelectionWithTheirStatusAsHelp)
+{
+    ScopedWinePrefix prefix;
+    const auto vst3Module = prefix.commonFiles().getChildFile ("VST3/Kelvara 2.vst3/Contents/x86_64-win/Kelvara 2.vst3");
+    vst3Module.getParentDirectory().createDirectory();
+    juce::File (OV_TEST_DATA_DIR "/modules/version_2.4.2.9.dll").copyFileTo (vst3Module);
+
+    MainComponent main;
+    const auto vst3 = accessibilityOf (main, "VST3");
+    const auto aax = accessibilityOf (main, "AAX");
+
+    EXPECT_EQ (vst3->getTitle(), "VST3");
+    EXPECT_EQ (vst3->getRole(), juce::AccessibilityRole::toggleButton);
+    EXPECT_EQ (vst3->getHelp(), "v2.4.2.9 NEEDS UPDATE");
+    EXPECT_EQ (vst3->getDescription(), "Select to update VST3 to 2.4.3");
+    EXPECT_TRUE (vst3->getCurrentState().isCheckable());
+    EXPECT_TRUE (vst3->getCurrentState().isChecked()) << "an installed format starts selected";
+
+    EXPECT_EQ (aax->getHelp(), "NOT INSTALLED");
+    EXPECT_EQ (aax->getDescription(), "Select to install AAX");
+    EXPECT_FALSE (aax->getCurrentState().isChecked());
+
+    // Toggling through the handler is a click: the selection, and so the state, changes at once.
+    EXPECT_TRUE (vst3->getActions().invoke (juce::AccessibilityActionType::toggle));
+    EXPECT_FALSE (main.isFormatSelected (0));
+    EXPECT_FALSE (vst3->getCurrentState().isChecked());
+
+    EXPECT_TRUE (accessibilityOf (main, "SELECT_ALL")->getActions().invoke (juce::AccessibilityActionType::press));
+    EXPECT_TRUE (vst3->getCurrentState().isChecked() && aax->getCurrentState().isChecked());
+
+    // The help follows the disk: with the module gone the row reads NOT INSTALLED.
+    vst3Module.getParentDirectory().getParentDirectory().getParentDirectory().deleteRecursively();
+    EXPECT_EQ (vst3->getHelp(), "NOT INSTALLED");
+}
+
+TEST (MainComponentAccessibility, TheResultViewIsDescribedWithWhatWasInstalledAndWhatFailedAndWhy)
+{
+    ScopedWinePrefix prefix;
+    prefix.makerFolder().createDirectory();
+    const auto aaxFolder = prefix.driveC().getChildFile ("Blocked/AAX");
+    aaxFolder.getParentDirectory().createDirectory();
+    aaxFolder.replaceWithText ("x");
+    InstallPathSettings::settingsFileIn (prefix.makerFolder())
+        .replaceWithText ("<Plugin_Manager_Settings AAX_Path=\"C:\\Blocked\\AAX\"/>");
+
+    MainComponent main;
+    accessibilityOf (main, "SELECT_ALL")->getActions().invoke (juce::AccessibilityActionType::press);
+    accessibilityOf (main, "INSTALL")->getActions().invoke (juce::AccessibilityActionType::press);
+
+    ASSERT_EQ (main.getFormatResults().size(), 3u);
+    const auto reason = main.getFormatResults()[2].reason;
+    ASSERT_TRUE (reason.isNotEmpty());
+    EXPECT_EQ (main.getDescription(), "FAILED: AAX. Installed VST3 and CLAP. AAX failed: " + reason);
+}
+
+TEST (MainComponentAccessibility, ARemovalIsDescribedAsSuch)
+{
+    ScopedWinePrefix prefix;
+    prefix.commonFiles().getChildFile ("CLAP").createDirectory();
+    prefix.commonFiles().getChildFile ("CLAP/Kelvara 2.clap").replaceWithText ("module");
+
+    MainComponent main;
+    main.modifierKeysChanged (juce::ModifierKeys (juce::ModifierKeys::shiftModifier));
+    main.buttonClicked (buttonNamed (main, "INSTALL"));
+
+    EXPECT_EQ (main.getDescription(), "SUCCESS! Removed CLAP.");
+    EXPECT_FALSE (prefix.commonFiles().getChildFile ("CLAP/Kelvara 2.clap").exists());
 }

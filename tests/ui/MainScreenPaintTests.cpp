@@ -8,9 +8,23 @@
 
 namespace
 {
-    juce::Colour over (juce::Colour base, juce::Colour top, float alpha)
+    // The reduced-alpha fills as the software renderer blends them over the near-black (17, 17, 17),
+    // worked out by hand: each channel of the colour times the alpha byte, plus 127, over 256,
+    // truncated; plus the background's 17 times (256 - alpha), over 256, truncated. For warm grey
+    // (170, 166, 166) at 128: 21887 / 256 = 85 and 21375 / 256 = 83, plus 2176 / 256 = 8.
+    const juce::Colour greyAtHalf           (93, 91, 91);      // alpha 128
+    const juce::Colour greyAtTenth          (32, 32, 32);      // alpha 26
+    const juce::Colour greyAtThirtyFive     (70, 69, 69);      // alpha 89
+    const juce::Colour blueAtNinetenths     (1, 134, 195);     // (0, 148, 216) at 230
+    const juce::Colour orangeAtNinetenths   (202, 125, 39);    // (224, 138, 42) at 230
+
+    ::testing::AssertionResult exactly (juce::Colour actual, juce::Colour expected)
     {
-        return base.overlaidWith (top.withAlpha (alpha));
+        if (actual.getARGB() == expected.getARGB())
+            return ::testing::AssertionSuccess();
+
+        return ::testing::AssertionFailure() << "colour " << actual.toDisplayString (true)
+                                             << ", expected " << expected.toDisplayString (true);
     }
 
     ::testing::AssertionResult near (juce::Colour actual, juce::Colour expected, int tolerance = 2)
@@ -66,7 +80,7 @@ namespace
 
         // Corner dots, sampled at their centres.
         for (const auto& [dx, dy] : { std::pair (1.5f, 1.5f), std::pair (1.5f, 3.5f), std::pair (3.5f, 1.5f) })
-            EXPECT_TRUE (near (image.getPixelAt (w - at (dx), w - at (dy)), over (Palette::nearBlack, Palette::warmGrey, 0.5f), 4))
+            EXPECT_TRUE (exactly (image.getPixelAt (w - at (dx), w - at (dy)), greyAtHalf))
                 << "dot " << dx << "," << dy;
 
         // The two rules, sampled in a pixel row they cover fully.
@@ -80,7 +94,7 @@ namespace
 
         // Extras and INSTALL bodies at rest, beside their icons.
         for (const auto x : { 4.0f, 15.5f, 27.0f, 38.5f, 50.0f, 86.0f })
-            EXPECT_TRUE (near (image.getPixelAt (at (x + 0.7f), at (78.5f)), over (Palette::nearBlack, Palette::warmGrey, 0.5f)))
+            EXPECT_TRUE (exactly (image.getPixelAt (at (x + 0.7f), at (78.5f)), greyAtHalf))
                 << "button at " << x;
     }
 }
@@ -103,9 +117,9 @@ TEST_P (MainScreen, NormalViewShowsEachFormatsStateAndSelection)
     expectFrame (image, s);
 
     // Row backgrounds, sampled right of the text in each row.
-    EXPECT_TRUE (near (image.getPixelAt (at (45), at (31.5f)), over (Palette::nearBlack, Palette::orange, 0.9f))) << "VST3 needs update";
-    EXPECT_TRUE (near (image.getPixelAt (at (92), at (31.5f)), over (Palette::nearBlack, Palette::blue, 0.9f))) << "CLAP installed";
-    EXPECT_TRUE (near (image.getPixelAt (at (45), at (43.5f)), over (Palette::nearBlack, Palette::warmGrey, 0.35f))) << "AAX absent";
+    EXPECT_TRUE (exactly (image.getPixelAt (at (45), at (31.5f)), orangeAtNinetenths)) << "VST3 needs update";
+    EXPECT_TRUE (exactly (image.getPixelAt (at (92), at (31.5f)), blueAtNinetenths)) << "CLAP installed";
+    EXPECT_TRUE (exactly (image.getPixelAt (at (45), at (43.5f)), greyAtThirtyFive)) << "AAX absent";
 
     // The selection outline: VST3 selected, CLAP deselected, AAX never selected.
     EXPECT_TRUE (near (image.getPixelAt (at (4) - 1, at (35)), Palette::yellow)) << "VST3 outline";
@@ -114,7 +128,7 @@ TEST_P (MainScreen, NormalViewShowsEachFormatsStateAndSelection)
 
     // Near-black text in the rows, and the SELECT ALL button at alpha 0.1.
     EXPECT_GT (count (image, { at (15.5f), at (31.5f), at (10), at (3) }, Palette::nearBlack, 20), 3) << "VST3 name";
-    EXPECT_TRUE (near (image.getPixelAt (at (78), at (23)), over (Palette::nearBlack, Palette::warmGrey, 0.1f))) << "SELECT ALL";
+    EXPECT_TRUE (exactly (image.getPixelAt (at (78), at (23)), greyAtTenth)) << "SELECT ALL";
 }
 
 TEST_P (MainScreen, SuccessViewReplacesTheRowsWithTheGreenPicture)
