@@ -1,6 +1,5 @@
 #include "ui/EmbeddedAssets.h"
 #include "ui/Palette.h"
-#include "core/ProductDefinition.h"
 
 #include <BinaryData.h>
 
