@@ -3,6 +3,7 @@
 #include "ui/Palette.h"
 #include "core/InstallPathSettings.h"
 #include "ui/ComponentLookup.h"
+#include "ui/TestWindowManager.h"
 
 TEST (MainComponent, StartsAtSixHundredPixelsWithEveryButtonTransparent)
 {
@@ -369,4 +370,34 @@ TEST (MainComponentAccessibility, ARemovalIsDescribedAsSuch)
 
     EXPECT_EQ (main.getDescription(), "SUCCESS! Removed CLAP.");
     EXPECT_FALSE (prefix.commonFiles().getChildFile ("CLAP/Kelvara 2.clap").exists());
+}
+
+TEST (MainComponentAccessibility, ScreenReadersMeetTheButtonsInReadingOrderAndOnlyTheExtrasAfterARun)
+{
+    // The framework hands out handlers only for components on the desktop, and its windows need
+    // a window manager.
+    const TestWindowManager windowManager;
+    ASSERT_TRUE (TestWindowManager::isRunning()) << "no window manager";
+
+    ScopedWinePrefix prefix;
+    MainComponent main;
+    main.addToDesktop (0);
+    main.setVisible (true);
+
+    const auto buttonTitles = [&main]
+    {
+        juce::StringArray titles;
+
+        for (auto* child : main.getAccessibilityHandler()->getChildren())
+            if (child->getRole() == juce::AccessibilityRole::button || child->getRole() == juce::AccessibilityRole::toggleButton)
+                titles.add (child->getTitle());
+
+        return titles;
+    };
+
+    EXPECT_EQ (buttonTitles(), juce::StringArray ({ "SELECT ALL", "VST3", "CLAP", "AAX",
+                                                    "EULA", "MANUAL", "WEBSITE", "SUPPORT", "CHANGES", "INSTALL" }));
+
+    main.buttonClicked (buttonNamed (main, "INSTALL"));
+    EXPECT_EQ (buttonTitles(), juce::StringArray ({ "EULA", "MANUAL", "WEBSITE", "SUPPORT", "CHANGES" }));
 }

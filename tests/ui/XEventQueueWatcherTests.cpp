@@ -9,6 +9,7 @@
 #include <juce_gui_basics/juce_gui_basics.h>
 
 #include "ui/XEventQueueWatcher.h"
+#include "ui/TestWindowManager.h"
 
 #if JUCE_LINUX || JUCE_BSD
 
@@ -41,45 +42,6 @@ namespace
         }
 
         std::vector<std::pair<int, std::function<void()>>> steps;
-    };
-
-    /** A window manager for the test's display unless one runs already: the framework's
-        windows rely on properties that only a window manager creates. It must be up before
-        the framework first opens the display, which is when it looks those properties up. */
-    class WindowManager
-    {
-    public:
-        WindowManager()
-        {
-            // openbox exits at once while another manager still runs, as one that a test
-            // before this one started may do for a moment; it is then started again.
-            const auto deadline = juce::Time::getMillisecondCounter() + 30000;
-
-            while (! isRunning() && juce::Time::getMillisecondCounter() < deadline)
-            {
-                if (! process.isRunning())
-                    process.start ("openbox --sm-disable", 0);
-
-                juce::Thread::sleep (100);
-            }
-        }
-
-        ~WindowManager()
-        {
-            if (process.isRunning())
-                process.kill();
-        }
-
-        static bool isRunning()
-        {
-            juce::ChildProcess query;
-            return query.start ("wmctrl -m", 0) && query.waitForProcessToFinish (5000) && query.getExitCode() == 0;
-        }
-
-    private:
-        juce::ChildProcess process;
-
-        JUCE_DECLARE_NON_COPYABLE (WindowManager)
     };
 
     /** A framework window on the desktop, whose refresh tick the watcher follows. */
@@ -152,8 +114,8 @@ namespace
 // One message loop per process: this test runs in its own, as every test here does under ctest.
 TEST (XEventQueueWatcher, HandsOnEventsThatARoundTripReadFromTheConnection)
 {
-    const WindowManager windowManager;
-    ASSERT_TRUE (WindowManager::isRunning()) << "no window manager";
+    const TestWindowManager windowManager;
+    ASSERT_TRUE (TestWindowManager::isRunning()) << "no window manager";
     ASSERT_NE (juce::XWindowSystem::getInstance()->getDisplay(), nullptr) << "no X display";
 
     DesktopWindow window;
@@ -177,8 +139,8 @@ TEST (XEventQueueWatcher, HandsOnEventsThatARoundTripReadFromTheConnection)
 
 TEST (XEventQueueWatcher, AStrandedEventIsHandedOnWithinAFewRefreshTicks)
 {
-    const WindowManager windowManager;
-    ASSERT_TRUE (WindowManager::isRunning()) << "no window manager";
+    const TestWindowManager windowManager;
+    ASSERT_TRUE (TestWindowManager::isRunning()) << "no window manager";
     ASSERT_NE (juce::XWindowSystem::getInstance()->getDisplay(), nullptr) << "no X display";
 
     DesktopWindow window;
