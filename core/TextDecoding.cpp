@@ -20,7 +20,6 @@ namespace
 
     std::optional<Lead> leadOf (juce::uint8 byte) noexcept
     {
-        if (byte >= 0x01 && byte <= 0x7f)   return Lead { 0, 0, 0 };
         if (byte >= 0xc2 && byte <= 0xdf)   return Lead { 1, 0x80, 0xbf };
         if (byte == 0xe0)                   return Lead { 2, 0xa0, 0xbf };
         if (byte == 0xed)                   return Lead { 2, 0x80, 0x9f };
@@ -38,6 +37,13 @@ bool TextDecoding::isWellFormedUtf8 (const void* data, size_t numBytes) noexcept
 
     for (size_t i = 0; i < numBytes;)
     {
+        // Most text is ASCII, one byte a character.
+        if (bytes[i] >= 0x01 && bytes[i] <= 0x7f)
+        {
+            ++i;
+            continue;
+        }
+
         const auto lead = leadOf (bytes[i]);
 
         if (! lead || numBytes - i - 1 < (size_t) lead->continuations)
