@@ -194,17 +194,26 @@ TEST (MainComponent, RemovesAStrayScriptFileButNotAFolderOfThatName)
     script.deleteRecursively();
 }
 
+namespace
+{
+    /** Settings that put AAX's folder where a file stands, so that format fails while the
+        others install. */
+    juce::File blockAaxFolder (const ScopedWinePrefix& prefix)
+    {
+        prefix.makerFolder().createDirectory();
+        const auto aaxFolder = prefix.driveC().getChildFile ("Blocked/AAX");
+        aaxFolder.getParentDirectory().createDirectory();
+        aaxFolder.replaceWithText ("x");
+        InstallPathSettings::settingsFileIn (prefix.makerFolder())
+            .replaceWithText ("<Plugin_Manager_Settings AAX_Path=\"C:\\Blocked\\AAX\"/>");
+        return aaxFolder;
+    }
+}
+
 TEST (MainComponent, InstallReportsEachFormatAndEndsInTheFinishedState)
 {
     ScopedWinePrefix prefix;
-    prefix.makerFolder().createDirectory();
-
-    // AAX's folder is a file, so that format must fail while the others install.
-    const auto aaxFolder = prefix.driveC().getChildFile ("Blocked/AAX");
-    aaxFolder.getParentDirectory().createDirectory();
-    aaxFolder.replaceWithText ("x");
-    InstallPathSettings::settingsFileIn (prefix.makerFolder())
-        .replaceWithText ("<Plugin_Manager_Settings AAX_Path=\"C:\\Blocked\\AAX\"/>");
+    const auto aaxFolder = blockAaxFolder (prefix);
 
     MainComponent main;
     auto* selectAll = buttonNamed (main, "SELECT_ALL");
@@ -341,12 +350,7 @@ TEST (MainComponentAccessibility, FormatButtonsAreTogglesOfTheSelectionWithTheir
 TEST (MainComponentAccessibility, TheResultViewIsDescribedWithWhatWasInstalledAndWhatFailedAndWhy)
 {
     ScopedWinePrefix prefix;
-    prefix.makerFolder().createDirectory();
-    const auto aaxFolder = prefix.driveC().getChildFile ("Blocked/AAX");
-    aaxFolder.getParentDirectory().createDirectory();
-    aaxFolder.replaceWithText ("x");
-    InstallPathSettings::settingsFileIn (prefix.makerFolder())
-        .replaceWithText ("<Plugin_Manager_Settings AAX_Path=\"C:\\Blocked\\AAX\"/>");
+    const auto aaxFolder = blockAaxFolder (prefix);
 
     MainComponent main;
     accessibilityOf (main, "SELECT_ALL")->getActions().invoke (juce::AccessibilityActionType::press);
