@@ -12,7 +12,10 @@ import tempfile
 import unittest
 import zipfile
 
-BINARY = None
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), ".."))
+from installer_program import program_from_arguments  # noqa: E402
+
+PROGRAM = None      # the Linux binary, or the Windows executable under Wine
 ROOT = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..")
 RESOURCES = os.path.join(ROOT, "resources")
 DATA = os.path.join(ROOT, "tests", "data")
@@ -35,8 +38,7 @@ VERSION_FILES = {
 
 def headless_environment(prefix):
     env = {k: v for k, v in os.environ.items() if k not in ("DISPLAY", "WAYLAND_DISPLAY", "XAUTHORITY")}
-    env["WINEPREFIX"] = prefix
-    return env
+    return PROGRAM.environment(prefix, env)
 
 
 def extract(archive, destination):
@@ -73,10 +75,7 @@ def snapshot(folder, top):
 
 class Prefix:
     def __init__(self, with_maker_folder=True):
-        self.path = tempfile.mkdtemp(prefix="ov-cli-")
-        os.makedirs(os.path.join(self.path, "drive_c", "ProgramData"))
-        if with_maker_folder:
-            os.makedirs(self.maker_folder())
+        self.path = PROGRAM.new_prefix(with_maker_folder)
 
     def maker_folder(self):
         return os.path.join(self.path, "drive_c", "ProgramData", "Orvanta")
@@ -90,8 +89,16 @@ class Prefix:
     def bundle(self, name):
         return os.path.join(self.folder(name), FORMATS[name][1])
 
+    def shown(self, path):
+        """A path as the program prints it: on Windows a real C: path."""
+        return PROGRAM.shown_path(self.path, path)
+
+    def added(self):
+        """Whatever appeared on drive C: besides the maker's folder since the prefix was made."""
+        return PROGRAM.added_paths(self.path)
+
     def remove(self):
-        shutil.rmtree(self.path, ignore_errors=True)
+        PROGRAM.remove_prefix(self.path)
 
 
 class CommandLineTests(unittest.TestCase):
@@ -121,7 +128,7 @@ class CommandLineTests(unittest.TestCase):
             signal.signal(signal.SIGXFSZ, signal.SIG_IGN)
             resource.setrlimit(resource.RLIMIT_FSIZE, (file_size_limit, file_size_limit))
 
-        return subprocess.run([BINARY, *args], env=env, capture_output=True, text=True, timeout=timeout,
+        return subprocess.run([*PROGRAM.command, *args], env=env, capture_output=True, text=True, timeout=timeout,
                               preexec_fn=limit_file_size if file_size_limit else None)
 
     def status_json(self):
@@ -151,6 +158,10 @@ class CommandLineTests(unittest.TestCase):
                 self.assertEqual(sorted(os.listdir(prefix.folder(name))), [FORMATS[name][1]]
                                  if os.path.exists(prefix.bundle(name)) else [], name)
 
+    def assert_no_default_folders(self):
+        for name in ORDER:
+            self.assertFalse(os.path.exists(self.prefix.folder(name)), name)
+
     def place_module(self, name, module):
         """A bundle whose module is one of the test modules with a known version resource."""
         target = os.path.join(self.prefix.folder(name), VERSION_FILES[name])
@@ -163,12 +174,12 @@ class CommandLineTests(unittest.TestCase):
         lines = self.status_lines()
         # The first run writes the file with the defaults and creates no install folder; like the
         # window, later runs read the file and create the folders it names.
-        self.assertFalse(os.path.exists(os.path.join(self.prefix.path, "drive_c", "Program Files")))
+        self.assertEqual(self.prefix.added(), [os.path.join("ProgramData", "Orvanta", "PluginManagerSettings.txt")])
         self.assertEqual(len(lines), 3)
         for line, name in zip(lines, ORDER):
             words = line.split()
             self.assertEqual(words[:3], [name, "absent", "-"], line)
-            self.assertTrue(line.endswith(" " + self.prefix.bundle(name)), line)
+            self.assertTrue(line.endswith(" " + self.prefix.shown(self.prefix.bundle(name))), line)
 
         report = self.status_json()
         self.assertEqual(report["product"], "Kelvara 2")
@@ -176,7 +187,7 @@ class CommandLineTests(unittest.TestCase):
         self.assertEqual([f["format"] for f in report["formats"]], ORDER)
         for entry, name in zip(report["formats"], ORDER):
             self.assertEqual(entry, {"format": name, "state": "absent", "version": None,
-                                     "path": self.prefix.bundle(name)})
+                                     "path": self.prefix.shown(self.prefix.bundle(name))})
 
         with open(os.path.join(DATA, "PluginManagerSettings.default.txt"), "rb") as f:
             expected = f.read()
@@ -190,8 +201,7 @@ class CommandLineTests(unittest.TestCase):
             done = self.run_binary("status", "--json", prefix=prefix)
             self.assertEqual(done.returncode, 0, done.stderr)
             self.assertEqual([f["state"] for f in json.loads(done.stdout)["formats"]], ["absent"] * 3)
-            self.assertEqual(os.listdir(os.path.join(prefix.path, "drive_c")), ["ProgramData"])
-            self.assertEqual(os.listdir(os.path.join(prefix.path, "drive_c", "ProgramData")), [])
+            self.assertEqual(prefix.added(), [])
         finally:
             prefix.remove()
 
@@ -247,7 +257,7 @@ class CommandLineTests(unittest.TestCase):
         result = json.loads(done.stdout)
         self.assertEqual(result["command"], "install")
         self.assertEqual(result["formats"], [{"format": "VST3", "result": "installed", "succeeded": True,
-                                              "reason": None, "path": self.prefix.bundle("VST3")}])
+                                              "reason": None, "path": self.prefix.shown(self.prefix.bundle("VST3"))}])
         self.assert_bundle_is_the_archive("VST3")
         self.assertFalse(os.path.exists(self.prefix.bundle("CLAP")))
         self.assertFalse(os.path.exists(self.prefix.bundle("AAX")))
@@ -332,13 +342,14 @@ class CommandLineTests(unittest.TestCase):
         done = self.run_binary("install", "clap", "--json")
         self.assertEqual(done.returncode, 0, done.stderr)
         studio = os.path.join(self.prefix.path, "drive_c", "Studio")
-        self.assertEqual(json.loads(done.stdout)["formats"][0]["path"], os.path.join(studio, "CLAP", "Kelvara 2.clap"))
+        self.assertEqual(json.loads(done.stdout)["formats"][0]["path"],
+                         self.prefix.shown(os.path.join(studio, "CLAP", "Kelvara 2.clap")))
         self.assertEqual(snapshot(os.path.join(studio, "CLAP"), "Kelvara 2.clap"),
                          snapshot(os.path.join(self.expected, "CLAP"), "Kelvara 2.clap"))
         # The folders the file names are made at start, as the window makes them.
         self.assertTrue(os.path.isdir(os.path.join(studio, "VST3")))
         self.assertTrue(os.path.isdir(os.path.join(studio, "AAX")))
-        self.assertFalse(os.path.exists(os.path.join(self.prefix.path, "drive_c", "Program Files")))
+        self.assert_no_default_folders()
 
     def test_two_installs_at_once_both_complete(self):
         # Into fresh prefixes, so that both also race to create the same install folders.
@@ -346,7 +357,7 @@ class CommandLineTests(unittest.TestCase):
             prefix = Prefix()
             try:
                 env = headless_environment(prefix.path)
-                runs = [subprocess.Popen([BINARY, "install", "all"], env=env, stdout=subprocess.PIPE,
+                runs = [subprocess.Popen([*PROGRAM.command, "install", "all"], env=env, stdout=subprocess.PIPE,
                                          stderr=subprocess.PIPE, text=True) for _ in range(2)]
                 for run in runs:
                     out, err = run.communicate(timeout=180)
@@ -361,7 +372,7 @@ class CommandLineTests(unittest.TestCase):
     def test_progress_goes_to_a_terminal_on_standard_error(self):
         leader, follower = pty.openpty()
         try:
-            run = subprocess.Popen([BINARY, "install", "clap", "aax"], env=headless_environment(self.prefix.path),
+            run = subprocess.Popen([*PROGRAM.command, "install", "clap", "aax"], env=headless_environment(self.prefix.path),
                                    stdout=subprocess.PIPE, stderr=follower, text=True)
             os.close(follower)
             follower = None
@@ -396,7 +407,7 @@ class CommandLineTests(unittest.TestCase):
             server.setblocking(False)
             env = dict(headless_environment(self.prefix.path), DISPLAY=":%d" % number)
             for args in (["status", "--json"], ["install", "clap"], ["uninstall", "clap"], ["--version"], ["install"]):
-                done = subprocess.run([BINARY, *args], env=env, capture_output=True, text=True, timeout=120)
+                done = subprocess.run([*PROGRAM.command, *args], env=env, capture_output=True, text=True, timeout=120)
                 self.assertIn(done.returncode, (0, 2), (args, done.stderr))
                 with self.assertRaises(BlockingIOError, msg="%s connected to the display" % args):
                     server.accept()
@@ -412,7 +423,7 @@ class CommandLineTests(unittest.TestCase):
             self.assertEqual(done.stdout, "", args)
             self.assertIn("no display", done.stderr, args)
             self.assertNotIn("Try 'ov_installer --help'", done.stderr, args)   # no usage error
-        self.assertFalse(os.path.exists(os.path.join(self.prefix.path, "drive_c", "Program Files")))
+        self.assert_no_default_folders()
 
     # --- the rest of the command line ---------------------------------------------------------
 
@@ -450,10 +461,9 @@ class CommandLineTests(unittest.TestCase):
             self.assertIn(named, lines[0], args)
             self.assertIn("--help", lines[1], args)
         # Nothing was written: not the settings file, not a folder.
-        self.assertEqual(os.listdir(self.prefix.maker_folder()), [])
-        self.assertEqual(os.listdir(os.path.join(self.prefix.path, "drive_c")), ["ProgramData"])
+        self.assertEqual(self.prefix.added(), [])
 
 
 if __name__ == "__main__":
-    BINARY = sys.argv.pop(1)
+    PROGRAM = program_from_arguments(sys.argv)
     unittest.main(verbosity=2)

@@ -4,7 +4,7 @@ under the pointer, each panel, and the success view.
 
 Run as a script, it writes the reference images that test_screen.py compares against:
 
-    python3 tests/gui/screens.py <ov_installer binary> [scene...]
+    python3 tests/gui/screens.py <ov_installer binary | --wine ov_installer.exe> [scene...]
 """
 import os
 import shutil
@@ -14,7 +14,7 @@ import tempfile
 import zipfile
 
 sys.path.insert(0, os.path.dirname(__file__))
-from xsession import XSession, Installer, remove_prefix, BLUE  # noqa: E402
+from xsession import XSession, Installer, fresh_prefix, remove_prefix, take_program, BLUE  # noqa: E402
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 REFERENCE = os.environ.get("OV_REFERENCE_DIR", os.path.join(HERE, "reference"))
@@ -69,18 +69,16 @@ def settled(session, installer, path, timeout=10.0):
     return last[0]
 
 
-def capture(session, binary, scene, shot):
+def capture(session, program, scene, shot):
     """One scene from a fresh start: the pointer first parked off the window, so that no button
     has been touched when the scene's own moves begin."""
     # A fixed place: the support panel shows the settings file's full path.
-    prefix = FIXED_PREFIX
-    remove_prefix(prefix)
-    os.makedirs(os.path.join(prefix, "drive_c", "ProgramData", "Orvanta"))
+    prefix = fresh_prefix(path=FIXED_PREFIX)
     installer = None
     try:
         install_mixed_state(prefix)
         session.run("xdotool", "mousemove", "--sync", "1", "1")
-        installer = Installer(session, binary, prefix)
+        installer = Installer(session, program, prefix)
         session.wait_for(lambda: installer.geometry()[2:] == (600, 600), "the 600 pixel window")
         wx, wy, _, _ = installer.geometry()
         session.wait_for(lambda: window_bytes(session, installer, shot)[3 * 300:3 * 301] == bytes(BLUE),
@@ -107,13 +105,13 @@ def reference(scene):
     return subprocess.run(["/usr/bin/convert", path, "-depth", "8", "rgb:-"], capture_output=True, check=True).stdout
 
 
-def write_references(binary, scenes):
+def write_references(program, scenes):
     os.makedirs(REFERENCE, exist_ok=True)
     session = XSession()
     shot = os.path.join(tempfile.gettempdir(), "ov-reference-%d.png" % os.getpid())
     try:
         for scene in scenes:
-            data = capture(session, binary, scene, shot)
+            data = capture(session, program, scene, shot)
             out = os.path.join(REFERENCE, scene + ".png")
             subprocess.run(["/usr/bin/convert", "-size", "600x600", "-depth", "8", "rgb:-", "-strip", out],
                            input=data, check=True)
@@ -125,4 +123,5 @@ def write_references(binary, scenes):
 
 
 if __name__ == "__main__":
-    write_references(sys.argv[1], sys.argv[2:] or list(SCENES))
+    program = take_program(sys.argv)
+    write_references(program, sys.argv[1:] or list(SCENES))

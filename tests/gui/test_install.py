@@ -9,9 +9,9 @@ import unittest
 import zipfile
 
 sys.path.insert(0, os.path.dirname(__file__))
-from xsession import SessionTestCase, Installer, fresh_prefix, remove_prefix, tree  # noqa: E402
+from xsession import take_program, SessionTestCase, Installer, fresh_prefix, remove_prefix, tree  # noqa: E402
 
-BINARY = None
+PROGRAM = None
 RESOURCES = os.path.join(os.path.dirname(__file__), "..", "..", "resources")
 
 # Centres of the buttons in the 600 by 600 window
@@ -125,7 +125,7 @@ class InstallTests(SessionTestCase):
                 f.write("old")
 
     def start(self, extra_env=None, preexec_fn=None):
-        installer = Installer(self.session, BINARY, self.prefix, extra_env, preexec_fn=preexec_fn)
+        installer = Installer(self.session, PROGRAM, self.prefix, extra_env, preexec_fn=preexec_fn)
         self.session.wait_for(lambda: installer.geometry()[2:] == (600, 600), "the 600 pixel window")
         self.installers.append(installer)
         return installer
@@ -220,8 +220,7 @@ class InstallTests(SessionTestCase):
         installer = self.start()
         self.click(installer, "INSTALL")
         self.finish(installer)
-        self.assertEqual(tree(os.path.join(self.prefix, "drive_c")),
-                         ["ProgramData", "ProgramData/Orvanta", "ProgramData/Orvanta/PluginManagerSettings.txt"])
+        self.assertEqual(PROGRAM.added_paths(self.prefix), ["ProgramData/Orvanta/PluginManagerSettings.txt"])
 
     def test_select_all_installs_every_file_byte_for_byte(self):
         installer = self.start()
@@ -443,5 +442,5 @@ class InstallTests(SessionTestCase):
 
 
 if __name__ == "__main__":
-    BINARY = sys.argv.pop(1)
+    PROGRAM = take_program(sys.argv)
     unittest.main(verbosity=2)

@@ -10,10 +10,10 @@ import unittest
 import urllib.parse
 
 sys.path.insert(0, os.path.dirname(__file__))
-from xsession import (SessionTestCase, Installer, fresh_prefix, remove_prefix,  # noqa: E402
+from xsession import (take_program, SessionTestCase, Installer, fresh_prefix, remove_prefix,  # noqa: E402
                       NEAR_BLACK, OFF_WHITE, WARM_GREY, GREEN, BLUE)
 
-BINARY = None
+PROGRAM = None
 
 # Centres of the main screen's buttons that open a panel, in the 600 by 600 window
 OPENERS = {"EULA": (54, 471), "SUPPORT": (261, 471), "CHANGES": (330, 471)}
@@ -118,7 +118,7 @@ class PanelTests(SessionTestCase):
         with open(os.path.join(bin_dir, "xdg-open"), "w") as f:
             f.write("#!/bin/sh\nprintf '%%s\\n' \"$*\" >> '%s'\n" % self.record)
         os.chmod(os.path.join(bin_dir, "xdg-open"), 0o755)
-        self.installer = Installer(self.session, BINARY, self.prefix,
+        self.installer = Installer(self.session, PROGRAM, self.prefix,
                                    {"PATH": bin_dir + os.pathsep + os.environ["PATH"]})
         self.installers.append(self.installer)
         self.session.wait_for(lambda: self.installer.geometry()[2:] == (600, 600), "the 600 pixel window")
@@ -453,5 +453,5 @@ class PanelTests(SessionTestCase):
 
 
 if __name__ == "__main__":
-    BINARY = sys.argv.pop(1)
+    PROGRAM = take_program(sys.argv)
     unittest.main(verbosity=2)

@@ -6,11 +6,11 @@ import tempfile
 import unittest
 
 sys.path.insert(0, os.path.dirname(__file__))
-from xsession import (SessionTestCase, Installer, fresh_prefix, remove_prefix, pixel,  # noqa: E402
+from xsession import (take_program, SessionTestCase, Installer, fresh_prefix, remove_prefix, pixel,  # noqa: E402
                       NEAR_BLACK, OFF_WHITE, WARM_GREY, GREEN, BLUE)
 import screens  # noqa: E402
 
-BINARY = None
+PROGRAM = None
 YELLOW = (0xD3, 0xC5, 0x5F)
 
 
@@ -27,7 +27,7 @@ class ScreenTests(SessionTestCase):
         super().setUp()
         self.prefix = fresh_prefix()
         self.shot = os.path.join(tempfile.gettempdir(), "ov-screen-%d.png" % os.getpid())
-        self.installer = Installer(self.session, BINARY, self.prefix)
+        self.installer = Installer(self.session, PROGRAM, self.prefix)
         self.installers.append(self.installer)
         self.session.wait_for(lambda: self.installer.geometry()[2:] == (600, 600), "the 600 pixel window")
 
@@ -185,7 +185,7 @@ class UntouchedScreenTests(SessionTestCase):
         try:
             for scene in screens.SCENES:
                 with self.subTest(scene=scene):
-                    now = screens.capture(self.session, BINARY, scene, shot)
+                    now = screens.capture(self.session, PROGRAM, scene, shot)
                     before = screens.reference(scene)
                     self.assertEqual(len(now), len(before))
                     outside, beyond_a_level = [], []
@@ -207,5 +207,5 @@ class UntouchedScreenTests(SessionTestCase):
 
 
 if __name__ == "__main__":
-    BINARY = sys.argv.pop(1)
+    PROGRAM = take_program(sys.argv)
     unittest.main(verbosity=2)

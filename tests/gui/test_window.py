@@ -8,11 +8,12 @@ import time
 import unittest
 
 sys.path.insert(0, os.path.dirname(__file__))
-from xsession import (SessionTestCase, Installer, fresh_prefix, remove_prefix, pixel, tree,  # noqa: E402
+from xsession import (take_program, SessionTestCase, Installer, fresh_prefix, remove_prefix, pixel,  # noqa: E402
                       NEAR_BLACK)
 
-BINARY = None
+PROGRAM = None
 DATA = os.path.join(os.path.dirname(__file__), "..", "data")
+SETTINGS_RELATIVE = os.path.join("ProgramData", "Orvanta", "PluginManagerSettings.txt")
 
 
 def settings_path(prefix):
@@ -48,7 +49,7 @@ class WindowTests(SessionTestCase):
             remove_prefix(prefix)
 
     def start(self, prefix):
-        installer = Installer(self.session, BINARY, prefix)
+        installer = Installer(self.session, PROGRAM, prefix)
         self.installers.append(installer)
         return installer
 
@@ -73,7 +74,7 @@ class WindowTests(SessionTestCase):
         self.assertEqual(len(expected_bytes), 761)
 
         # The defaults are not created before anything is installed.
-        self.assertFalse(os.path.exists(drive_c(prefix, "Program Files")))
+        self.assertEqual(PROGRAM.added_paths(prefix), [SETTINGS_RELATIVE])
 
         shot = os.path.join(tempfile.gettempdir(), "ov-window-%d.png" % os.getpid())
         try:
@@ -97,7 +98,7 @@ class WindowTests(SessionTestCase):
         installer = self.start(prefix)
 
         self.session.wait_for(lambda: installer.geometry()[2:] == (600, 600), "600 by 600 pixels of content")
-        self.assertEqual(tree(drive_c(prefix)), ["ProgramData"])
+        self.assertEqual(PROGRAM.added_paths(prefix), [])
         self.assertEqual(installer.close_with_window_manager(), 0)
 
     def test_settings_paths_name_the_folders_created_at_start(self):
@@ -126,8 +127,7 @@ class WindowTests(SessionTestCase):
         installer = self.start(prefix)
         with open(settings_path(prefix)) as f:
             self.assertEqual(f.read(), broken)
-        self.assertEqual(tree(drive_c(prefix)), ["ProgramData", "ProgramData/Orvanta",
-                                                        "ProgramData/Orvanta/PluginManagerSettings.txt"])
+        self.assertEqual(PROGRAM.added_paths(prefix), [SETTINGS_RELATIVE])
         self.assertEqual(installer.close_with_window_manager(), 0)
 
         # A folder in the file's place: the write fails quietly and the program runs on.
@@ -152,14 +152,14 @@ class WindowTests(SessionTestCase):
     def test_arguments_that_are_no_command_open_the_window_as_before(self):
         for args in (["/S"], ["readme.txt"], ["Install", "vst3"]):
             prefix = self.prefix()
-            installer = Installer(self.session, BINARY, prefix, args=args)
+            installer = Installer(self.session, PROGRAM, prefix, args=args)
             self.installers.append(installer)
             self.session.wait_for(lambda: installer.geometry()[2:] == (600, 600), "the window for %s" % args)
             self.assertEqual(installer.title(), "ov_installer")
             self.assertEqual(installer.close_with_window_manager(), 0)
             self.assertEqual(installer.output(), "", args)
             # The window ran, not an install: nothing was unpacked.
-            self.assertFalse(os.path.exists(drive_c(prefix, "Program Files")))
+            self.assertEqual(PROGRAM.added_paths(prefix), [SETTINGS_RELATIVE])
 
     def test_a_maximised_window_settles_at_once_and_stays_as_placed(self):
         self.check_an_imposed_size_settles("maximized_vert,maximized_horz", "maximised")
@@ -225,5 +225,5 @@ class WindowTests(SessionTestCase):
 
 
 if __name__ == "__main__":
-    BINARY = sys.argv.pop(1)
+    PROGRAM = take_program(sys.argv)
     unittest.main(verbosity=2)

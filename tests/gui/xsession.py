@@ -1,10 +1,15 @@
 """A private headless X server with a small window manager, and the installer running in it."""
 import os
-import shutil
 import subprocess
+import sys
 import tempfile
 import time
 import unittest
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), ".."))
+from installer_program import program_from_arguments  # noqa: E402
+
+PROGRAM = None      # the Linux binary, or the Windows executable under Wine; see take_program
 
 # The installer's palette, as 8-bit RGB triples for comparing screenshot pixels.
 NEAR_BLACK = (0x11, 0x11, 0x11)
@@ -75,14 +80,14 @@ class XSession:
 
 
 class Installer:
-    """One run of the real binary with its own Wine prefix."""
+    """One run of the real program with its own Wine prefix."""
 
-    def __init__(self, session, binary, prefix, extra_env=None, args=(), preexec_fn=None):
+    def __init__(self, session, program, prefix, extra_env=None, args=(), preexec_fn=None):
         self.session = session
-        env = dict(session.env, WINEPREFIX=prefix)
+        env = program.environment(prefix, session.env)
         env.update(extra_env or {})
         self.log = tempfile.TemporaryFile()
-        self.process = subprocess.Popen([binary, *args], env=env, stdout=self.log, stderr=subprocess.STDOUT,
+        self.process = subprocess.Popen([*program.command, *args], env=env, stdout=self.log, stderr=subprocess.STDOUT,
                                         preexec_fn=preexec_fn)
         self.window = session.wait_for(self._find_window, "the installer's window")
         session.wait_for(lambda: self.is_viewable(), "the window to be mapped")
@@ -151,16 +156,19 @@ class Installer:
         return path
 
 
-def fresh_prefix(with_maker_folder=True):
-    prefix = tempfile.mkdtemp(prefix="ov-prefix-")
-    os.makedirs(os.path.join(prefix, "drive_c", "ProgramData"))
-    if with_maker_folder:
-        os.makedirs(os.path.join(prefix, "drive_c", "ProgramData", "Orvanta"))
-    return prefix
+def take_program(argv):
+    """Takes the program under test off the command line: `BINARY` or `--wine EXE`."""
+    global PROGRAM
+    PROGRAM = program_from_arguments(argv)
+    return PROGRAM
+
+
+def fresh_prefix(with_maker_folder=True, path=None):
+    return PROGRAM.new_prefix(with_maker_folder, path)
 
 
 def remove_prefix(prefix):
-    shutil.rmtree(prefix, ignore_errors=True)
+    PROGRAM.remove_prefix(prefix)
 
 
 def pixel(image_path, x, y):

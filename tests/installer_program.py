@@ -1,0 +1,137 @@
+"""The program under test, started alike whether it is the Linux binary or the Windows
+executable under Wine. Each test file takes either `BINARY` or `--wine EXE` as its first
+arguments and asks the program for prefixes, environments and the paths it shows."""
+import atexit
+import os
+import shutil
+import subprocess
+import tempfile
+
+# Below drive C: the Windows system and the user profiles are Wine's own business: Wine may
+# write there on any run, and the installer never does.
+WINE_OWN_FOLDERS = ("windows", "users")
+MAKER_FOLDER = os.path.join("ProgramData", "Orvanta")
+
+
+def _tree(folder, skip=()):
+    found = set()
+    for base, dirs, files in os.walk(folder):
+        if base == folder:
+            dirs[:] = [d for d in dirs if d not in skip]
+        found.update(os.path.relpath(os.path.join(base, name), folder) for name in dirs + files)
+    return found
+
+
+class LinuxProgram:
+    """The Linux build: drive C: is a bare folder, made fresh for every prefix."""
+
+    is_wine = False
+
+    def __init__(self, binary):
+        self.command = [binary]
+        self.made = {}
+
+    def new_prefix(self, with_maker_folder=True, path=None):
+        """A new prefix, at a fixed path when one is given (panels show the path)."""
+        if path:
+            shutil.rmtree(path, ignore_errors=True)
+            os.makedirs(path)
+        prefix = path or tempfile.mkdtemp(prefix="ov-prefix-")
+        os.makedirs(os.path.join(prefix, "drive_c", "ProgramData"))
+        if with_maker_folder:
+            os.makedirs(os.path.join(prefix, "drive_c", MAKER_FOLDER))
+        self.made[prefix] = _tree(os.path.join(prefix, "drive_c"))
+        return prefix
+
+    def remove_prefix(self, prefix):
+        shutil.rmtree(prefix, ignore_errors=True)
+        self.made.pop(prefix, None)
+
+    def environment(self, prefix, base):
+        return dict(base, WINEPREFIX=prefix)
+
+    def shown_path(self, prefix, path):
+        """A path as the program prints it: this system's own."""
+        return path
+
+    def added_paths(self, prefix):
+        """What appeared below drive C: since the prefix was made, as sorted relative paths."""
+        return sorted(_tree(os.path.join(prefix, "drive_c")) - self.made[prefix])
+
+    def close(self):
+        pass
+
+
+class WineProgram:
+    """The Windows executable under Wine. One throw-away prefix, prepared once with wineboot,
+    serves every test of a run: a new prefix is that one put back as wineboot left it, which
+    costs milliseconds where a fresh wineboot costs half a minute. Its wineserver is kept
+    running until the run ends, so each start of the program is the start of a process, not
+    of a Windows system."""
+
+    is_wine = True
+
+    def __init__(self, exe):
+        self.command = ["wine", exe]
+        self.prefix = tempfile.mkdtemp(prefix="ov-wine-")
+        self.base = {k: v for k, v in os.environ.items() if k not in ("DISPLAY", "WAYLAND_DISPLAY")}
+        self.base.update(WINEPREFIX=self.prefix, WINEDEBUG="-all",
+                         # No Mono or Gecko installer dialogs: nothing here needs them.
+                         WINEDLLOVERRIDES="mscoree=;mshtml=")
+        subprocess.run(["wineboot", "--init"], env=self.base, check=True, timeout=600,
+                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        subprocess.run(["wineserver", "--wait"], env=self.base, timeout=600)
+        self.baseline = self._drive_c_paths()
+        self.made = set(self.baseline)
+        subprocess.run(["wineserver", "--persistent"], env=self.base, check=True, timeout=60)
+        atexit.register(self.close)
+
+    def _drive_c_paths(self):
+        return _tree(os.path.join(self.prefix, "drive_c"), WINE_OWN_FOLDERS)
+
+    def new_prefix(self, with_maker_folder=True, path=None):
+        """The prefix put back as wineboot left it; Windows paths never show where it lies."""
+        drive_c = os.path.join(self.prefix, "drive_c")
+        for path in sorted(self._drive_c_paths() - self.baseline, key=len):
+            full = os.path.join(drive_c, path)
+            if os.path.isdir(full) and not os.path.islink(full):
+                shutil.rmtree(full, ignore_errors=True)
+            elif os.path.lexists(full):
+                os.remove(full)
+        shutil.rmtree(os.path.join(self.prefix, "dosdevices", "unc"), ignore_errors=True)
+        self.made = set(self.baseline)
+        if with_maker_folder:
+            os.makedirs(os.path.join(drive_c, MAKER_FOLDER))
+            self.made.add(MAKER_FOLDER)
+        return self.prefix
+
+    def remove_prefix(self, prefix):
+        pass    # put back by the next new_prefix, removed with the run
+
+    def environment(self, prefix, base):
+        env = {k: v for k, v in base.items() if k not in ("WINEPREFIX",)}
+        env.update({k: v for k, v in self.base.items() if k.startswith("WINE")})
+        return env
+
+    def shown_path(self, prefix, path):
+        """A path below drive C: as Windows names it."""
+        relative = os.path.relpath(path, os.path.join(prefix, "drive_c"))
+        return "C:\\" + relative.replace("/", "\\")
+
+    def added_paths(self, prefix):
+        return sorted(self._drive_c_paths() - self.made)
+
+    def close(self):
+        if self.prefix and os.path.isdir(self.prefix):
+            subprocess.run(["wineserver", "--kill"], env=self.base, timeout=60)
+            shutil.rmtree(self.prefix, ignore_errors=True)
+        self.prefix = None
+
+
+def program_from_arguments(argv):
+    """Takes `BINARY` or `--wine EXE` off the front of argv and returns the program."""
+    if len(argv) > 2 and argv[1] == "--wine":
+        exe = argv.pop(2)
+        argv.pop(1)
+        return WineProgram(os.path.abspath(exe))
+    return LinuxProgram(argv.pop(1))
