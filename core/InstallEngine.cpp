@@ -162,7 +162,8 @@ namespace
                                                           : " is still held by " + holders.joinIntoString (", "))
                         + "; what is left of it, in " + staging.getFullPathName() + ", goes at the next run"
                         + (queued ? " or at the next restart" : "");
-        tell (log, note);
+        tell (log, "could not remove everything in " + staging.getFullPathName()
+                     + (holders.isEmpty() ? juce::String() : ", held by " + holders.joinIntoString (", ")));
         return note;
     }
 
@@ -229,22 +230,11 @@ namespace
 
     juce::String unpackedSummary (const void* archiveData, size_t archiveSize)
     {
-        int files = 0;
-        juce::int64 bytes = 0;
+        const auto records = ZipDirectory::read (archiveData, archiveSize);
+        const auto files = records ? ZipDirectory::totalsOf (*records) : ZipDirectory::Totals {};
 
-        if (const auto records = ZipDirectory::read (archiveData, archiveSize))
-        {
-            for (const auto& record : *records)
-            {
-                if (! record.name.endsWithChar ('/') && ! record.name.endsWithChar ('\\'))
-                {
-                    ++files;
-                    bytes += record.size;
-                }
-            }
-        }
-
-        return "unpacked and verified " + juce::String (files) + " files, " + juce::String (bytes) + " bytes";
+        return "unpacked and verified " + juce::String (files.files) + (files.files == 1 ? " file, " : " files, ")
+             + juce::String (files.bytes) + " bytes";
     }
 }
 

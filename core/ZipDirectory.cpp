@@ -67,3 +67,19 @@ std::optional<std::vector<ZipDirectory::Record>> ZipDirectory::read (const void*
 
     return records;
 }
+
+ZipDirectory::Totals ZipDirectory::totalsOf (const std::vector<Record>& records)
+{
+    Totals totals;
+
+    for (const auto& record : records)
+    {
+        if (! record.name.endsWithChar ('/') && ! record.name.endsWithChar ('\\'))
+        {
+            ++totals.files;
+            totals.bytes += record.size;
+        }
+    }
+
+    return totals;
+}

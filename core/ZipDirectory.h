@@ -26,4 +26,13 @@ public:
     /** The records in archive order, the order in which the framework lists the entries;
         nothing when the directory does not hold as many whole records as it claims. */
     static std::optional<std::vector<Record>> read (const void* archiveData, size_t archiveSize);
+
+    struct Totals
+    {
+        int files = 0;
+        juce::int64 bytes = 0;
+    };
+
+    /** How many files the records hold and their uncompressed bytes; folders do not count. */
+    static Totals totalsOf (const std::vector<Record>& records);
 };

@@ -390,7 +390,7 @@ class CommandLineTests(CommandLineTestCase):
             self.assertRegex(line, "^" + stamp, line)
         texts = [line.split(" ", 1)[1] for line in lines]
         self.assertEqual(texts[0], "ov_installer install clap --log \"%s\"" % log)
-        self.assertRegex(texts[1], r"^CLAP: unpacked and verified 1 files, \d+ bytes$")
+        self.assertRegex(texts[1], r"^CLAP: unpacked and verified 1 file, \d+ bytes$")
         self.assertEqual(texts[2], "CLAP: swapped the new bundle into " + self.prefix.bundle("CLAP"))
         self.assertEqual(texts[3:], ["CLAP: removed the old bundle", "CLAP: installed", "exit code 0",
                                      "ov_installer verify clap \"--log=%s\" --json" % log, "CLAP: intact", "exit code 0"])
