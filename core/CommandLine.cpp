@@ -350,7 +350,7 @@ juce::String CommandLine::usageText()
            "  --log FILE           append what the command does to FILE, with the time\n"
            "  --allow-downgrade    let install replace a newer release of a format\n"
            "  --version            print the version and exit\n"
-           "  -h, --help           print this help and exit\n"
+           "  -h, --help, /?       print this help and exit\n"
            "\n"
            "Exit status: 0 when every format succeeded (for verify: is intact), 1 when one failed,\n"
            "2 for a usage error or a log that cannot be opened, 3 when every failure was a bundle\n"
