@@ -191,7 +191,8 @@ CommandLine::Request CommandLine::parse (const juce::StringArray& arguments)
         {
             const auto path = argument == "--log" ? arguments[++i] : argument.fromFirstOccurrenceOf ("=", false, false);
 
-            if (path.isEmpty())
+            // An option right after it is a forgotten file name, not a log called "--json".
+            if (path.isEmpty() || (argument == "--log" && isOption (path)))
                 return usageError ("--log needs a file");
 
             request.logFile = juce::File::getCurrentWorkingDirectory().getChildFile (path);

@@ -144,7 +144,8 @@ TEST (CommandLineParsing, LogAndAllowDowngradeGoWithTheirCommands)
     EXPECT_EQ (parse ({ "--log=/tmp/a b.log", "status" }).logFile, juce::File ("/tmp/a b.log"));
     EXPECT_TRUE (parse ({ "install", "vst3", "--allow-downgrade" }).allowDowngrade);
 
-    for (const auto& arguments : { juce::StringArray { "status", "--log" }, juce::StringArray { "--log", "x.log" },
+    for (const auto& arguments : { juce::StringArray { "status", "--log" }, juce::StringArray { "status", "--log", "--json" },
+                                   juce::StringArray { "--log", "x.log" },
                                    juce::StringArray { "uninstall", "all", "--allow-downgrade" }, juce::StringArray { "--allow-downgrade" } })
         EXPECT_EQ (CommandLine::parse (arguments).command, Command::usageError) << arguments.joinIntoString (" ");
 }
