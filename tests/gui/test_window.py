@@ -150,7 +150,7 @@ class WindowTests(SessionTestCase):
         self.assertEqual(installer.close_with_window_manager(), 0)
 
     def test_arguments_that_are_no_command_open_the_window_as_before(self):
-        for args in (["/S"], ["readme.txt"], ["Install", "vst3"]):
+        for args in (["/X"], ["readme.txt"], ["Install", "vst3"]):
             prefix = self.prefix()
             installer = Installer(self.session, PROGRAM, prefix, args=args)
             self.installers.append(installer)
