@@ -1,46 +1,26 @@
-#!/usr/bin/env bash
-# Checks the embedded artwork and texts against the conventions that the drawing code and the
-# release-notes panel rely on:
-#
-#  - every resources/*.svg is well-formed SVG that JUCE's SVG parser draws as intended: only
-#    paths, basic shapes, groups and a <style> element; no text, gradients, filters, masks,
-#    clip paths, images or external references; artwork inside the viewBox;
-#  - the single-colour icons and the wordmark are opaque #000000 (the envelope #1D1D1B), set with
-#    fill/stroke attributes, so that Drawable::replaceColour can recolour them;
-#  - the 32 x 32 format icons have several layers, all but one hidden through a display:none
-#    class, and a fully transparent rectangle over the whole box;
-#  - the wordmark's viewBox is 0 0 1000 131 and its letters fill it;
-#  - CHANGELOG.md and EULA.txt have the exact text forms that the panels expect.
-#
-# Usage: tools/check_artwork.sh [RESOURCES_DIR]    (default: the resources/ folder of this tree)
-# Exits 0 when everything holds, 1 with one line per violation otherwise.
-set -euo pipefail
+#!/usr/bin/env python3
+"""Checks the embedded artwork and texts against the conventions that the drawing code and the
+release-notes panel rely on:
 
-root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
-resources="${1:-$root/resources}"
+ - every resources/*.svg is well-formed SVG that JUCE's SVG parser draws as intended: only
+   paths, basic shapes, groups and a <style> element; no text, gradients, filters, masks,
+   clip paths, images or external references; artwork inside the viewBox;
+ - the single-colour icons and the wordmark are opaque #000000 (the envelope #1D1D1B), set with
+   fill/stroke attributes, so that Drawable::replaceColour can recolour them;
+ - the 32 x 32 format icons have several layers, all but one hidden through a display:none
+   class, and a fully transparent rectangle over the whole box;
+ - the wordmark's viewBox is 0 0 1000 131 and its letters fill it;
+ - CHANGELOG.md and EULA.txt have the exact text forms that the panels expect.
 
-if [[ ! -d "$resources" ]]; then
-    echo "check_artwork: no such folder: $resources" >&2
-    exit 1
-fi
-
-python=/usr/bin/python3
-if [[ ! -x "$python" ]]; then
-    python="$(command -v python3 || true)"
-fi
-if [[ -z "$python" ]]; then
-    echo "check_artwork: python3 is needed" >&2
-    exit 1
-fi
-
-exec "$python" - "$resources" <<'PY'
+Usage: tools/check_artwork.py [RESOURCES_DIR]    (default: the resources/ folder of this tree)
+Exits 0 when everything holds, 1 with one line per violation otherwise.
+"""
 import math
 import os
 import re
 import sys
 import xml.etree.ElementTree as ET
 
-resources = sys.argv[1]
 SVG_NS = "http://www.w3.org/2000/svg"
 problems = []
 checked = []
@@ -678,25 +658,37 @@ def check_eula(path):
 
 # ---- run -------------------------------------------------------------------------------------
 
-svgs = sorted(f for f in os.listdir(resources) if f.lower().endswith(".svg"))
-for req in REQUIRED:
-    if req not in svgs:
-        fail(req, "is missing")
-for f in svgs:
-    check_svg(f, os.path.join(resources, f))
-for f, fn in (("CHANGELOG.md", check_changelog), ("EULA.txt", check_eula)):
-    p = os.path.join(resources, f)
-    if os.path.isfile(p):
-        fn(p)
-    else:
-        fail(f, "is missing")
 
-if problems:
-    for p in problems:
-        print(f"check_artwork: FAIL {p}")
-    print(f"check_artwork: {len(problems)} problem(s) in {resources}")
-    sys.exit(1)
-for c in checked:
-    print(f"check_artwork: ok   {c}")
-print(f"check_artwork: all {len(checked)} files in {resources} follow the conventions")
-PY
+def main():
+    resources = sys.argv[1] if len(sys.argv) > 1 else os.path.normpath(
+        os.path.join(os.path.dirname(os.path.abspath(__file__)), os.pardir, "resources"))
+    if not os.path.isdir(resources):
+        print(f"check_artwork: no such folder: {resources}", file=sys.stderr)
+        return 1
+
+    svgs = sorted(f for f in os.listdir(resources) if f.lower().endswith(".svg"))
+    for req in REQUIRED:
+        if req not in svgs:
+            fail(req, "is missing")
+    for f in svgs:
+        check_svg(f, os.path.join(resources, f))
+    for f, fn in (("CHANGELOG.md", check_changelog), ("EULA.txt", check_eula)):
+        p = os.path.join(resources, f)
+        if os.path.isfile(p):
+            fn(p)
+        else:
+            fail(f, "is missing")
+
+    if problems:
+        for p in problems:
+            print(f"check_artwork: FAIL {p}")
+        print(f"check_artwork: {len(problems)} problem(s) in {resources}")
+        return 1
+    for c in checked:
+        print(f"check_artwork: ok   {c}")
+    print(f"check_artwork: all {len(checked)} files in {resources} follow the conventions")
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
