@@ -1,10 +1,12 @@
 // Measures the install engine against Info-ZIP's unzip on synthetic payloads of the real
-// archives' layout and size, the engine's peak memory, and the cost of status detection
-// for installed bundles with large modules.
+// archives' layout and size, the verification of the installed bundles against `unzip -tq`
+// on the same archives, the engine's peak memory, and the cost of status detection for
+// installed bundles with large modules.
 //
 //   ov_install_benchmark [runs]          all measurements, a report on stdout
 //   ov_install_benchmark --memory DIR    (internal) one install in a fresh process
 
+#include "core/BundleVerifier.h"
 #include "core/FormatStatus.h"
 #include "core/InstallEngine.h"
 #include "core/ModuleVersionReader.h"
@@ -163,6 +165,46 @@ namespace
         return secondsSince (start);
     }
 
+    /** `verify all`: each installed bundle against its archive. */
+    double timeVerify (const std::vector<SyntheticPayload>& payloads, const juce::File& installed)
+    {
+        const auto start = juce::Time::getHighResolutionTicks();
+
+        for (const auto& payload : payloads)
+        {
+            const auto verdict = BundleVerifier::verify (installed.getChildFile (payload.bundleName),
+                                                         payload.archive.getData(), payload.archive.getSize());
+
+            if (verdict.state != BundleVerifier::State::intact)
+            {
+                std::fprintf (stderr, "verify found %s: %s\n", payload.bundleName.toRawUTF8(), verdict.reason.toRawUTF8());
+                std::exit (1);
+            }
+        }
+
+        return secondsSince (start);
+    }
+
+    /** Info-ZIP's own test of the three archives: every entry inflated and its CRC-32 checked. */
+    double timeUnzipTest (const std::vector<SyntheticPayload>& payloads)
+    {
+        const auto start = juce::Time::getHighResolutionTicks();
+
+        for (const auto& payload : payloads)
+        {
+            juce::ChildProcess unzip;
+
+            if (! unzip.start (juce::StringArray { "unzip", "-tq", payload.archiveFile.getFullPathName() }, 0)
+                 || ! unzip.waitForProcessToFinish (60000) || unzip.getExitCode() != 0)
+            {
+                std::fprintf (stderr, "unzip -tq failed\n");
+                std::exit (1);
+            }
+        }
+
+        return secondsSince (start);
+    }
+
     juce::int64 statusKiB (const char* key)
     {
         juce::StringArray lines;
@@ -259,18 +301,25 @@ int main (int argc, char** argv)
         std::printf ("  %s %.2f MB", payload.bundleName.toRawUTF8(), (double) payload.archive.getSize() / 1e6);
     std::printf ("\n\n");
 
-    std::vector<double> engine, unzip;
+    std::vector<double> engine, unzip, verify, unzipTest;
 
     for (int run = 0; run < runs; ++run)
     {
         engine.push_back (timeEngine (payloads, folder.getChildFile ("engine")));
         unzip.push_back (timeUnzip (payloads, folder.getChildFile ("unzip")));
+        verify.push_back (timeVerify (payloads, folder.getChildFile ("engine")));
+        unzipTest.push_back (timeUnzipTest (payloads));
     }
 
     std::printf ("install throughput, three payloads (median of %d runs):\n", runs);
     std::printf ("  engine (copy, verify, swap)  : %.1f ms\n", median (engine) * 1000.0);
     std::printf ("  unzip -o -q                  : %.1f ms\n", median (unzip) * 1000.0);
     std::printf ("  ratio engine / unzip         : %.2f (target <= 1.0)\n", median (engine) / median (unzip));
+
+    std::printf ("\nverify all against unzip -tq, three payloads (median of %d runs):\n", runs);
+    std::printf ("  verify (size, CRC-32, tree)  : %.1f ms\n", median (verify) * 1000.0);
+    std::printf ("  unzip -tq                    : %.1f ms\n", median (unzipTest) * 1000.0);
+    std::printf ("  ratio verify / unzip -tq     : %.2f (target <= 1.0)\n", median (verify) / median (unzipTest));
 
     juce::ChildProcess child;
     const juce::StringArray command { juce::File::getSpecialLocation (juce::File::currentExecutableFile).getFullPathName(),

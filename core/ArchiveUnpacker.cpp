@@ -1,4 +1,5 @@
 #include "core/ArchiveUnpacker.h"
+#include "core/ZipDirectory.h"
 
 #include <array>
 #include <optional>
@@ -8,83 +9,13 @@ namespace
 {
     using juce::int64;
     using juce::uint8;
-    using juce::uint16;
     using juce::uint32;
 
-    constexpr uint32 endRecordSignature     = 0x06054b50;
-    constexpr uint32 centralHeaderSignature = 0x02014b50;
-    constexpr size_t endRecordSize          = 22;
-    constexpr size_t centralHeaderSize      = 46;
-    constexpr size_t maxArchiveCommentSize  = 65535;
-    constexpr int copyBufferSize            = 65536;
+    constexpr int copyBufferSize = 65536;
 
-    uint16 read16 (const uint8* bytes) noexcept    { return juce::ByteOrder::littleEndianShort (bytes); }
     uint32 read32 (const uint8* bytes) noexcept    { return juce::ByteOrder::littleEndianInt (bytes); }
 
-    //==============================================================================
-    /** What the central directory promises about one entry; the framework's reader keeps
-        the size but drops the checksum. */
-    struct CentralRecord
-    {
-        juce::String name;
-        uint32 crc = 0;
-        int64 size = 0;
-    };
-
-    std::optional<size_t> findEndRecord (const uint8* data, size_t size)
-    {
-        if (size < endRecordSize)
-            return {};
-
-        const auto lowest = size > endRecordSize + maxArchiveCommentSize ? size - endRecordSize - maxArchiveCommentSize : 0;
-
-        for (auto pos = size - endRecordSize + 1; pos-- > lowest;)
-            if (read32 (data + pos) == endRecordSignature)
-                return pos;
-
-        return {};
-    }
-
-    /** The records in archive order, the order in which the framework lists the entries;
-        nothing when the directory does not hold as many whole records as it claims. */
-    std::optional<std::vector<CentralRecord>> readCentralDirectory (const uint8* data, size_t size)
-    {
-        const auto endRecord = findEndRecord (data, size);
-
-        if (! endRecord)
-            return {};
-
-        const int numEntries = read16 (data + *endRecord + 10);
-        size_t offset = read32 (data + *endRecord + 16);
-
-        // Some writers point just past the first header's signature; the framework allows it.
-        if (offset >= 4 && offset + 4 <= size
-             && read32 (data + offset) != centralHeaderSignature
-             && read32 (data + offset - 4) == centralHeaderSignature)
-            offset -= 4;
-
-        std::vector<CentralRecord> records;
-
-        for (int i = 0; i < numEntries; ++i)
-        {
-            if (offset > size || size - offset < centralHeaderSize || read32 (data + offset) != centralHeaderSignature)
-                return {};
-
-            const auto* header = data + offset;
-            const size_t nameLength = read16 (header + 28);
-
-            if (size - offset - centralHeaderSize < nameLength)
-                return {};
-
-            records.push_back ({ juce::String::fromUTF8 (reinterpret_cast<const char*> (header + centralHeaderSize), (int) nameLength),
-                                 read32 (header + 16),
-                                 (int64) read32 (header + 24) });
-
-            offset += centralHeaderSize + nameLength + read16 (header + 30) + read16 (header + 32);
-        }
-
-        return records;
-    }
+    using CentralRecord = ZipDirectory::Record;
 
     //==============================================================================
     /** A file written under its temporary name, and the name it takes once all are good. */
@@ -106,7 +37,7 @@ namespace
 
         juce::Result run()
         {
-            const auto records = readCentralDirectory (data, size);
+            const auto records = ZipDirectory::read (data, size);
 
             if (! records || records->empty() || (int) records->size() != zip.getNumEntries())
                 return juce::Result::fail ("The archive is empty or damaged");

@@ -1,6 +1,8 @@
 #include "core/CommandLine.h"
+#include "core/BundleVerifier.h"
 #include "core/CommandLineReport.h"
 #include "core/InstallPathSettings.h"
+#include "core/RunLog.h"
 #include "core/WindowsLocations.h"
 
 namespace
@@ -12,6 +14,9 @@ namespace
         request.problem = problem;
         return request;
     }
+
+    // In any letter case.
+    const juce::StringArray silentSwitches { "/S", "/SILENT", "/VERYSILENT", "/SUPPRESSMSGBOXES", "/quiet", "/q", "/qn", "/passive" };
 
     bool isOption (const juce::String& argument)
     {
@@ -50,27 +55,91 @@ namespace
         return ProductDefinition::displayProductName (ProductDefinition::rawProductName);
     }
 
-    int runStatus (const CommandLine::Request& request, const CommandLine::Output& output)
+    /** Writes each line of a report to the log. */
+    using Record = std::function<void (const juce::String&)>;
+
+    void recordLines (const Record& record, const juce::String& text)
+    {
+        for (const auto& line : juce::StringArray::fromLines (text.trimEnd()))
+            record (line);
+    }
+
+    int runStatus (const CommandLine::Request& request, const CommandLine::Output& output, const Record& record)
     {
         const auto states = CommandLineReport::detectAll (CommandLine::resolveInstallFolders(), productName(),
                                                           ProductDefinition::productVersion);
+        const auto text = CommandLineReport::statusText (states);
 
+        recordLines (record, text);
         output.standardOutput (request.json ? CommandLineReport::statusJson (states, productName(), ProductDefinition::productVersion)
-                                            : CommandLineReport::statusText (states));
+                                            : text);
         return CommandLine::success;
     }
 
-    int runEngine (const CommandLine::Request& request, const CommandLine::Output& output)
+    int runVerify (const CommandLine::Request& request, const CommandLine::Output& output, const Record& record)
+    {
+        const auto folders = CommandLine::resolveInstallFolders();
+        std::vector<CommandLineReport::FormatCheck> checks;
+
+        for (int formatIndex = 0; formatIndex < ProductDefinition::numFormats; ++formatIndex)
+        {
+            if (! request.formats[(size_t) formatIndex])
+                continue;
+
+            const auto bundle = ProductDefinition::bundleFor (folders[(size_t) formatIndex], productName(), formatIndex);
+            const auto payload = InstallRun::payloadFor (formatIndex);
+            checks.push_back ({ formatIndex, BundleVerifier::verify (bundle, payload.data, payload.size), bundle });
+        }
+
+        const auto text = CommandLineReport::verifyText (checks);
+        recordLines (record, text);
+        output.standardOutput (request.json ? CommandLineReport::verifyJson (checks, productName(), ProductDefinition::productVersion)
+                                            : text);
+
+        const auto allIntact = std::all_of (checks.begin(), checks.end(),
+                                            [] (const auto& c) { return c.verdict.state == BundleVerifier::State::intact; });
+        return allIntact ? CommandLine::success : CommandLine::failure;
+    }
+
+    /** Formats whose installed module is a newer release than this installer carries; an
+        install leaves them alone unless told to downgrade. */
+    std::vector<InstallEngine::FormatResult> refuseDowngrades (InstallRun::Selection& chosen, const InstallRun::Folders& folders)
+    {
+        std::vector<InstallEngine::FormatResult> refused;
+        const juce::String productVersion (ProductDefinition::productVersion);
+
+        for (int formatIndex = 0; formatIndex < ProductDefinition::numFormats; ++formatIndex)
+        {
+            if (! chosen[(size_t) formatIndex])
+                continue;
+
+            const auto status = FormatStatus::detect (folders[(size_t) formatIndex], productName(), productVersion, formatIndex);
+
+            if (status.installedVersion.isNotEmpty() && FormatStatus::compareReleases (status.installedVersion, productVersion) > 0)
+            {
+                chosen[(size_t) formatIndex] = false;
+                refused.push_back ({ formatIndex, false, "the installed version " + status.installedVersion + " is newer than "
+                                                         + productVersion + "; use --allow-downgrade to replace it", {}, false });
+            }
+        }
+
+        return refused;
+    }
+
+    int runEngine (const CommandLine::Request& request, const CommandLine::Output& output, const Record& record)
     {
         const auto action = request.command == CommandLine::Command::install ? InstallRun::Action::install
                                                                              : InstallRun::Action::uninstall;
         const auto folders = CommandLine::resolveInstallFolders();
+        auto chosen = request.formats;
+        auto refused = action == InstallRun::Action::install && ! request.allowDowngrade ? refuseDowngrades (chosen, folders)
+                                                                                         : std::vector<InstallEngine::FormatResult>();
 
         InstallRun::BeforeFormat showProgress;
 
         if (action == InstallRun::Action::install && output.errorIsTerminal)
         {
-            const auto total = (int) std::count (request.formats.begin(), request.formats.end(), true);
+            const auto total = (int) std::count (chosen.begin(), chosen.end(), true);
 
             showProgress = [&output, total, done = 0] (int formatIndex) mutable
             {
@@ -79,14 +148,17 @@ namespace
             };
         }
 
-        const auto results = InstallRun::run (action, request.formats, folders, productName(), showProgress);
+        auto results = InstallRun::run (action, chosen, folders, productName(), showProgress, record);
+        results.insert (results.end(), refused.begin(), refused.end());
+        std::sort (results.begin(), results.end(), [] (const auto& a, const auto& b) { return a.formatIndex < b.formatIndex; });
 
+        const auto text = CommandLineReport::resultsText (results, action);
+        recordLines (record, text);
         output.standardOutput (request.json ? CommandLineReport::resultsJson (results, action, folders, productName(),
                                                                               ProductDefinition::productVersion)
-                                            : CommandLineReport::resultsText (results, action));
+                                            : text);
 
-        const auto allSucceeded = std::all_of (results.begin(), results.end(), [] (const auto& r) { return r.succeeded; });
-        return allSucceeded ? CommandLine::success : CommandLine::failure;
+        return CommandLine::exitCodeFor (results);
     }
 }
 
@@ -94,15 +166,37 @@ namespace
 CommandLine::Request CommandLine::parse (const juce::StringArray& arguments)
 {
     Request request;
+    request.arguments = arguments;
     bool wantsHelp = false, wantsVersion = false;
     juce::StringArray words;
 
-    for (const auto& argument : arguments)
+    for (int i = 0; i < arguments.size(); ++i)
     {
-        if (! isOption (argument))
+        const auto& argument = arguments[i];
+
+        // Other installers' silent switches would open a window nobody sees; say what works.
+        if (silentSwitches.contains (argument, true))
+            return usageError ("'" + argument + "' is not a switch of this installer; to install every format without "
+                               "a window, run '" + ProductDefinition::applicationName + " install all'");
+
+        if (argument == "/?")
+            wantsHelp = true;
+        else if (! isOption (argument))
             words.add (argument);
         else if (argument == "--help" || argument == "-h")
             wantsHelp = true;
+        else if (argument == "--allow-downgrade")
+            request.allowDowngrade = true;
+        else if (argument == "--log" || argument.startsWith ("--log="))
+        {
+            const auto path = argument == "--log" ? arguments[++i] : argument.fromFirstOccurrenceOf ("=", false, false);
+
+            // An option right after it is a forgotten file name, not a log called "--json".
+            if (path.isEmpty() || (argument == "--log" && isOption (path)))
+                return usageError ("--log needs a file");
+
+            request.logFile = juce::File::getCurrentWorkingDirectory().getChildFile (path);
+        }
         else if (argument == "--version")
             wantsVersion = true;
         else if (argument == "--json")
@@ -123,19 +217,30 @@ CommandLine::Request CommandLine::parse (const juce::StringArray& arguments)
             return usageError ("status takes no formats, but was given '" + words[0] + "'");
 
         request.command = Command::status;
+    }
+    else if (commandName == "install" || commandName == "uninstall" || commandName == "verify")
+    {
+        request.command = commandName == "install" ? Command::install
+                        : commandName == "uninstall" ? Command::uninstall
+                                                     : Command::verify;
+        request = withFormats (request, commandName, words);
+
+        if (request.command == Command::usageError)
+            return request;
+    }
+    else
+    {
+        // Arguments the window never looked at still just open it; an option of the commands
+        // given without one is a mistake worth saying.
+        if (request.json || request.logFile != juce::File() || request.allowDowngrade)
+            return usageError (juce::String (request.json ? "--json" : request.allowDowngrade ? "--allow-downgrade" : "--log")
+                               + " needs a command: status, install, uninstall or verify");
+
         return request;
     }
 
-    if (commandName == "install" || commandName == "uninstall")
-    {
-        request.command = commandName == "install" ? Command::install : Command::uninstall;
-        return withFormats (request, commandName, words);
-    }
-
-    // Arguments the window never looked at still just open it; an option of the commands
-    // given without one is a mistake worth saying.
-    if (request.json)
-        return usageError ("--json needs a command: status, install or uninstall");
+    if (request.allowDowngrade && request.command != Command::install)
+        return usageError ("--allow-downgrade goes with install only");
 
     return request;
 }
@@ -152,34 +257,69 @@ int CommandLine::formatIndexFor (const juce::String& name)
 //==============================================================================
 int CommandLine::run (const Request& request, const Output& output)
 {
-    switch (request.command)
+    if (request.command == Command::usageError)
     {
-        case Command::help:
-            output.standardOutput (usageText());
-            return success;
-
-        case Command::version:
-            output.standardOutput (versionText() + "\n");
-            return success;
-
-        case Command::usageError:
-            output.standardError (juce::String (ProductDefinition::applicationName) + ": " + request.problem + "\n"
-                                  + "Try '" + ProductDefinition::applicationName + " --help' for more information.\n");
-            return usageFault;
-
-        case Command::status:
-            return runStatus (request, output);
-
-        case Command::install:
-        case Command::uninstall:
-            return runEngine (request, output);
-
-        case Command::openWindow:
-            break;
+        output.standardError (juce::String (ProductDefinition::applicationName) + ": " + request.problem + "\n"
+                              + "Try '" + ProductDefinition::applicationName + " --help' for more information.\n");
+        return usageFault;
     }
 
-    jassertfalse;   // the window is not a command
-    return usageFault;
+    // The log is opened before anything changes, so that a run nobody can trace never starts.
+    std::unique_ptr<RunLog> log;
+    Record record = [] (const juce::String&) {};
+
+    if (request.logFile != juce::File())
+    {
+        log = std::make_unique<RunLog> (request.logFile);
+
+        if (log->getStatus().failed())
+        {
+            output.standardError (juce::String (ProductDefinition::applicationName) + ": cannot open the log "
+                                  + log->getStatus().getErrorMessage() + "\n");
+            return usageFault;
+        }
+
+        record = [&log] (const juce::String& line) { log->write (line); };
+
+        juce::StringArray quoted;
+
+        for (const auto& argument : request.arguments)
+            quoted.add (argument.containsAnyOf (" \t\"'") || argument.isEmpty() ? argument.quoted() : argument);
+
+        record (juce::String (ProductDefinition::applicationName) + " " + quoted.joinIntoString (" "));
+    }
+
+    const auto exitCode = [&]
+    {
+        switch (request.command)
+        {
+            case Command::help:       output.standardOutput (usageText());            return (int) success;
+            case Command::version:    output.standardOutput (versionText() + "\n");   return (int) success;
+            case Command::status:     return runStatus (request, output, record);
+            case Command::verify:     return runVerify (request, output, record);
+            case Command::install:
+            case Command::uninstall:  return runEngine (request, output, record);
+            case Command::usageError:
+            case Command::openWindow: break;
+        }
+
+        jassertfalse;   // the window is not a command
+        return (int) usageFault;
+    }();
+
+    record ("exit code " + juce::String (exitCode));
+    return exitCode;
+}
+
+int CommandLine::exitCodeFor (const std::vector<InstallEngine::FormatResult>& results)
+{
+    const auto failed = [] (const auto& r) { return ! r.succeeded; };
+
+    if (std::none_of (results.begin(), results.end(), failed))
+        return success;
+
+    const auto allHeld = std::all_of (results.begin(), results.end(), [] (const auto& r) { return r.succeeded || r.inUse; });
+    return allHeld ? inUse : failure;
 }
 
 juce::String CommandLine::versionText()
@@ -191,7 +331,7 @@ juce::String CommandLine::usageText()
 {
     const juce::String name (ProductDefinition::applicationName);
 
-    return "Usage: " + name + " [COMMAND [FORMAT...]] [--json]\n"
+    return "Usage: " + name + " [COMMAND [FORMAT...]] [--json] [--log FILE]\n"
            "\n"
            "Installs, updates and removes " + productName() + " " + ProductDefinition::productVersion
                + " in the VST3, CLAP and AAX formats.\n"
@@ -199,17 +339,25 @@ juce::String CommandLine::usageText()
            "\n"
            "Commands:\n"
            "  status               show what is installed, per format\n"
-           "  install FORMAT...    install the formats, replacing what is there\n"
+           "  install FORMAT...    install the formats, replacing what is there and repairing\n"
+           "                       damaged bundles\n"
            "  uninstall FORMAT...  remove the formats\n"
+           "  verify FORMAT...     compare the installed bundles with the installer's archives\n"
            "\n"
            "FORMAT is vst3, clap, aax or all, in any letter case.\n"
            "\n"
            "Options:\n"
            "  --json               print the outcome as one JSON object\n"
+           "  --log FILE           append what the command does to FILE, with the time\n"
+           "  --allow-downgrade    let install replace a newer release of a format\n"
            "  --version            print the version and exit\n"
-           "  -h, --help           print this help and exit\n"
+           "  -h, --help, /?       print this help and exit\n"
            "\n"
-           "Exit status: 0 when every format succeeded, 1 when one failed, 2 for a usage error.\n"
+           "Exit status: 0 when every format succeeded (for verify: is intact), 1 when one failed,\n"
+           "2 for a usage error or a log that cannot be opened, 3 when every failure was a bundle\n"
+           "in use by another program (close it and try again).\n"
+           "Silent switches of other installers (/S, /quiet and the like) are not taken; use\n"
+           "'" + name + " install all'.\n"
            "The install folders come from the shared settings file, as in the window.\n";
 }
 

@@ -6,7 +6,7 @@
 #include <functional>
 
 //==============================================================================
-/** The unattended commands: status, install and uninstall from a script, with exit codes.
+/** The unattended commands: status, install, uninstall and verify from a script, with exit codes.
 
     Anything that is not one of the commands opens the window as before, so that arguments
     the window never looked at keep doing nothing. Everything here works on juce_core alone,
@@ -25,6 +25,7 @@ public:
         status,
         install,
         uninstall,
+        verify,
         usageError
     };
 
@@ -34,6 +35,9 @@ public:
         Command command = Command::openWindow;
         InstallRun::Selection formats {};
         bool json = false;
+        bool allowDowngrade = false;
+        juce::File logFile;        // appended to when set
+        juce::StringArray arguments;
         juce::String problem;      // the one-line description of a usage error
     };
 
@@ -48,8 +52,12 @@ public:
     {
         success    = 0,
         failure    = 1,
-        usageFault = 2
+        usageFault = 2,
+        inUse      = 3     // every failure was a bundle held by another program: worth retrying later
     };
+
+    /** The exit code of an install or uninstall run from its results. */
+    static int exitCodeFor (const std::vector<InstallEngine::FormatResult>& results);
 
     /** Where the commands write. Each call is handed whole lines, newline included. */
     struct Output

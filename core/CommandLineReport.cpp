@@ -119,6 +119,9 @@ juce::String CommandLineReport::resultsText (const std::vector<InstallEngine::Fo
             text << ": " << oneLine (result.reason);
 
         text << "\n";
+
+        if (result.note.isNotEmpty())
+            text << "  note: " << oneLine (result.note) << "\n";
     }
 
     return text;
@@ -140,11 +143,50 @@ juce::String CommandLineReport::resultsJson (const std::vector<InstallEngine::Fo
         format->setProperty ("succeeded", result.succeeded);
         format->setProperty ("reason", result.succeeded ? juce::var() : juce::var (oneLine (result.reason)));
         format->setProperty ("path", bundle.getFullPathName());
+        format->setProperty ("note", orNull (oneLine (result.note)));
         formats.add (juce::var (format.get()));
     }
 
     auto object = productObject (productName, productVersion);
     object->setProperty ("command", action == InstallRun::Action::install ? "install" : "uninstall");
+    object->setProperty ("formats", formats);
+    return asJson (juce::var (object.get())) + "\n";
+}
+
+juce::String CommandLineReport::verifyText (const std::vector<FormatCheck>& checks)
+{
+    juce::String text;
+
+    for (const auto& check : checks)
+    {
+        text << formatNames[check.formatIndex] << ": " << BundleVerifier::stateName (check.verdict.state);
+
+        if (check.verdict.reason.isNotEmpty())
+            text << ": " << oneLine (check.verdict.reason);
+
+        text << "\n";
+    }
+
+    return text;
+}
+
+juce::String CommandLineReport::verifyJson (const std::vector<FormatCheck>& checks,
+                                            const juce::String& productName, const juce::String& productVersion)
+{
+    juce::Array<juce::var> formats;
+
+    for (const auto& check : checks)
+    {
+        juce::DynamicObject::Ptr format (new juce::DynamicObject());
+        format->setProperty ("format", formatNames[check.formatIndex]);
+        format->setProperty ("state", BundleVerifier::stateName (check.verdict.state));
+        format->setProperty ("reason", orNull (oneLine (check.verdict.reason)));
+        format->setProperty ("path", check.bundle.getFullPathName());
+        formats.add (juce::var (format.get()));
+    }
+
+    auto object = productObject (productName, productVersion);
+    object->setProperty ("command", "verify");
     object->setProperty ("formats", formats);
     return asJson (juce::var (object.get())) + "\n";
 }

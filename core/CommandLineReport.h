@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/BundleVerifier.h"
 #include "core/FormatStatus.h"
 #include "core/InstallRun.h"
 
@@ -40,4 +41,16 @@ public:
     static juce::String resultsJson (const std::vector<InstallEngine::FormatResult>& results, InstallRun::Action action,
                                      const InstallRun::Folders& installFolders,
                                      const juce::String& productName, const juce::String& productVersion);
+
+    /** One format as verify finds it against the carried archive. */
+    struct FormatCheck
+    {
+        int formatIndex = -1;
+        BundleVerifier::Verdict verdict;
+        juce::File bundle;
+    };
+
+    static juce::String verifyText (const std::vector<FormatCheck>& checks);
+    static juce::String verifyJson (const std::vector<FormatCheck>& checks,
+                                    const juce::String& productName, const juce::String& productVersion);
 };

@@ -30,3 +30,20 @@ bool FormatStatus::isOlder (const juce::String& installedVersion, const juce::St
 {
     return installedVersion.compareNatural (productVersion, false) < 0;
 }
+
+int FormatStatus::compareReleases (const juce::String& a, const juce::String& b)
+{
+    const auto numbersOf = [] (const juce::String& version) { return juce::StringArray::fromTokens (version.trim(), ".", {}); };
+    const auto first = numbersOf (a), second = numbersOf (b);
+
+    for (int i = 0; i < juce::jmax (first.size(), second.size()); ++i)
+    {
+        // Out of range, StringArray gives an empty text, which counts as 0.
+        const auto x = first[i].getLargeIntValue(), y = second[i].getLargeIntValue();
+
+        if (x != y)
+            return x < y ? -1 : 1;
+    }
+
+    return 0;
+}

@@ -20,4 +20,9 @@ struct FormatStatus
     /** True when the installed version ranks below the product version, comparing runs of
         digits as numbers and letters without regard to case. */
     static bool isOlder (const juce::String& installedVersion, const juce::String& productVersion);
+
+    /** Compares two releases number by number, a missing number counting as 0, so that
+        2.4.3.0 is the same release as 2.4.3: negative, 0 or positive as a is older, the same
+        or newer. */
+    static int compareReleases (const juce::String& a, const juce::String& b);
 };

@@ -2,6 +2,8 @@
 
 #include <juce_core/juce_core.h>
 
+#include <functional>
+
 //==============================================================================
 /** Puts one format's bundle onto the disk from its archive, or takes it off.
 
@@ -21,27 +23,37 @@ public:
         int formatIndex = -1;
         bool succeeded = false;
         juce::String reason;     // why it failed; empty on success
+        juce::String note;       // what a success left behind, such as an old bundle still held
+        bool inUse = false;      // failed because another program holds the bundle's files
     };
+
+    /** Told, a line at a time, what the engine does: leftovers, files written, the swap. */
+    using Log = std::function<void (const juce::String&)>;
 
     /** Unpacks the archive (which holds the bundle at its top level) into the install folder,
         replacing the existing bundle. */
     static FormatResult install (int formatIndex, const juce::File& installFolder, const juce::String& bundleName,
-                                 const void* archiveData, size_t archiveSize);
+                                 const void* archiveData, size_t archiveSize, const Log& log = {});
 
-    /** Removes the bundle with everything in it. */
-    static FormatResult uninstall (int formatIndex, const juce::File& installFolder, const juce::String& bundleName);
+    /** Takes the bundle with everything in it out of the install folder. */
+    static FormatResult uninstall (int formatIndex, const juce::File& installFolder, const juce::String& bundleName,
+                                   const Log& log = {});
 
     //==============================================================================
-    /** The staging folder this process uses for a bundle. Its name starts with a dot and does
+    /** The staging folder a process uses for a bundle. Its name starts with a dot and does
         not end in the bundle's extension, so no plug-in host scanning the folder takes it for
-        a plug-in, and it carries the process id so that several installers can run at once. */
+        a plug-in, and it carries the process id so that several installers can run at once.
+        Where an earlier process of the same id left a folder of that name that cannot be
+        removed, a run takes the same name followed by "-" and a number. */
     static juce::File stagingFolderFor (const juce::File& installFolder, const juce::String& bundleName, int processId);
 
-    /** Removes staging folders of the bundle that were left by processes no longer running.
-        Where such a process died in the middle of its swap, with the old bundle moved aside
-        and no bundle in place, the old bundle is put back first. Fails when a folder cannot
-        be removed, so that nothing of it can mix with a new bundle. */
-    static juce::Result recoverAbandonedStagingFolders (const juce::File& installFolder, const juce::String& bundleName);
+    /** Removes staging folders of the bundle that were left by processes no longer running,
+        or by an earlier process with this one's id. Where such a process died in the middle
+        of its swap, with the old bundle moved aside and no bundle in place, the old bundle is
+        put back first. Returns the folders that could not be removed yet; they stay out of
+        every later bundle's way and are tried again by the next run. */
+    static juce::Array<juce::File> recoverAbandonedStagingFolders (const juce::File& installFolder, const juce::String& bundleName,
+                                                                   const Log& log = {});
 
     static int currentProcessId();
     static bool isProcessAlive (int processId);

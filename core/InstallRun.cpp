@@ -6,7 +6,8 @@ std::vector<InstallEngine::FormatResult> InstallRun::run (Action action,
                                                           const Selection& chosen,
                                                           const Folders& installFolders,
                                                           const juce::String& productName,
-                                                          const BeforeFormat& beforeFormat)
+                                                          const BeforeFormat& beforeFormat,
+                                                          const InstallEngine::Log& log)
 {
     std::vector<InstallEngine::FormatResult> results;
 
@@ -20,15 +21,19 @@ std::vector<InstallEngine::FormatResult> InstallRun::run (Action action,
 
         const auto& folder = installFolders[(size_t) formatIndex];
         const auto bundleName = ProductDefinition::bundleName (productName, formatIndex);
+        InstallEngine::Log formatLog;
+
+        if (log != nullptr)
+            formatLog = [&log, formatIndex] (const juce::String& line) { log (formatNames[formatIndex] + ": " + line); };
 
         if (action == Action::uninstall)
         {
-            results.push_back (InstallEngine::uninstall (formatIndex, folder, bundleName));
+            results.push_back (InstallEngine::uninstall (formatIndex, folder, bundleName, formatLog));
         }
         else
         {
             const auto payload = payloadFor (formatIndex);
-            results.push_back (InstallEngine::install (formatIndex, folder, bundleName, payload.data, payload.size));
+            results.push_back (InstallEngine::install (formatIndex, folder, bundleName, payload.data, payload.size, formatLog));
         }
     }
 

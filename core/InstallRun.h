@@ -29,12 +29,14 @@ public:
     using BeforeFormat = std::function<void (int formatIndex)>;
 
     /** Installs or removes every chosen format, each into its own folder; a failure of one does
-        not stop the others. Returns one result per chosen format, in format order. */
+        not stop the others. Returns one result per chosen format, in format order. The log
+        is told what the engine does, each line led by the format's name. */
     static std::vector<InstallEngine::FormatResult> run (Action action,
                                                          const Selection& chosen,
                                                          const Folders& installFolders,
                                                          const juce::String& productName,
-                                                         const BeforeFormat& beforeFormat = {});
+                                                         const BeforeFormat& beforeFormat = {},
+                                                         const InstallEngine::Log& log = {});
 
     /** The embedded archive of a format, which holds its bundle at the top level. */
     struct Payload

@@ -12,6 +12,8 @@
 #include "core/InstallRun.h"
 #include "core/WindowsLocations.h"
 
+#include <algorithm>
+
 namespace
 {
     constexpr int shiftBit = juce::ModifierKeys::shiftModifier;
@@ -195,7 +197,7 @@ void MainComponent::buttonStateChanged (juce::Button* button)
 {
     if (! button->isMouseOver (false))
     {
-        // After a failed run the reason stays until the mouse first touches a button.
+        // After a run the reason or note stays until the mouse first touches a button.
         if (! showingFailureReason)
             hintLabel->setText ({}, juce::dontSendNotification);
 
@@ -253,15 +255,16 @@ void MainComponent::installSelectedFormats()
 
     juce::MouseCursor::hideWaitCursor();
 
-    for (const auto& result : formatResults)
-    {
-        if (! result.succeeded)
-        {
-            hintLabel->setText (result.reason, juce::dontSendNotification);
-            showingFailureReason = true;
-            break;
-        }
-    }
+    // The hint line tells why a format failed or, when none did, what a success left behind.
+    const auto failure = std::find_if (formatResults.begin(), formatResults.end(), [] (const auto& r) { return ! r.succeeded; });
+    const auto noted = std::find_if (formatResults.begin(), formatResults.end(), [] (const auto& r) { return r.note.isNotEmpty(); });
+
+    if (failure != formatResults.end())
+        hintLabel->setText (failure->reason, juce::dontSendNotification);
+    else if (noted != formatResults.end())
+        hintLabel->setText (noted->note, juce::dontSendNotification);
+
+    showingFailureReason = failure != formatResults.end() || noted != formatResults.end();
 
     installFinished = true;
 

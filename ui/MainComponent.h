@@ -107,7 +107,7 @@ private:
 
     std::vector<InstallEngine::FormatResult> formatResults;
     std::unique_ptr<juce::Drawable> warningIcon;    // the result view's picture when a format failed
-    bool showingFailureReason = false;              // the hint line shows why, until a button is touched
+    bool showingFailureReason = false;              // the hint line shows why or a note, until a button is touched
 
     juce::Image headerLayer;                        // the header band, drawn once per size
 

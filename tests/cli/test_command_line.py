@@ -94,7 +94,8 @@ class Prefix:
         shutil.rmtree(self.path, ignore_errors=True)
 
 
-class CommandLineTests(unittest.TestCase):
+class CommandLineTestCase(unittest.TestCase):
+    """A fresh prefix per test, the archives unpacked independently, and the helpers."""
     @classmethod
     def setUpClass(cls):
         cls.expected = tempfile.mkdtemp(prefix="ov-cli-expected-")
@@ -157,6 +158,9 @@ class CommandLineTests(unittest.TestCase):
         os.makedirs(os.path.dirname(target), exist_ok=True)
         shutil.copyfile(os.path.join(DATA, "modules", module), target)
 
+
+
+class CommandLineTests(CommandLineTestCase):
     # --- status ----------------------------------------------------------------------------------
 
     def test_status_of_an_empty_prefix_is_absent_everywhere_and_writes_the_settings_file(self):
@@ -247,7 +251,7 @@ class CommandLineTests(unittest.TestCase):
         result = json.loads(done.stdout)
         self.assertEqual(result["command"], "install")
         self.assertEqual(result["formats"], [{"format": "VST3", "result": "installed", "succeeded": True,
-                                              "reason": None, "path": self.prefix.bundle("VST3")}])
+                                              "reason": None, "path": self.prefix.bundle("VST3"), "note": None}])
         self.assert_bundle_is_the_archive("VST3")
         self.assertFalse(os.path.exists(self.prefix.bundle("CLAP")))
         self.assertFalse(os.path.exists(self.prefix.bundle("AAX")))
@@ -324,6 +328,82 @@ class CommandLineTests(unittest.TestCase):
         for path, data in moved_aside.items():
             self.assertEqual(restored[path.replace("previous-0", "Kelvara 2.vst3", 1)], data, path)
         self.assertEqual(os.listdir(self.prefix.folder("VST3")), ["Kelvara 2.vst3"])
+
+    def test_verify_finds_a_changed_byte_and_a_stray_file_and_install_repairs_both(self):
+        self.assertEqual(self.run_binary("install", "vst3", "clap").returncode, 0)
+        done = self.run_binary("verify", "all")
+        self.assertEqual((done.returncode, done.stdout), (1, "VST3: intact\nCLAP: intact\nAAX: absent\n"), done.stderr)
+        self.assertEqual(self.run_binary("verify", "vst3", "clap").returncode, 0)
+
+        with open(self.prefix.bundle("CLAP"), "r+b") as f:      # one byte, the size unchanged
+            f.seek(os.path.getsize(self.prefix.bundle("CLAP")) // 2)
+            byte = f.read(1)
+            f.seek(-1, os.SEEK_CUR)
+            f.write(bytes([byte[0] ^ 0x01]))
+        with open(os.path.join(self.prefix.bundle("VST3"), "Contents", "Resources", "extra.txt"), "w") as f:
+            f.write("stray")
+
+        done = self.run_binary("verify", "clap", "vst3", "--json")
+        self.assertEqual(done.returncode, 1, done.stderr)
+        report = json.loads(done.stdout)
+        self.assertEqual((report["product"], report["productVersion"], report["command"]), ("Kelvara 2", "2.4.3", "verify"))
+        self.assertEqual(report["formats"], [
+            {"format": "VST3", "state": "damaged", "path": self.prefix.bundle("VST3"),
+             "reason": "stray file Kelvara 2.vst3/Contents/Resources/extra.txt"},
+            {"format": "CLAP", "state": "damaged", "path": self.prefix.bundle("CLAP"),
+             "reason": "changed file Kelvara 2.clap: its CRC-32 differs from the archive's"}])
+
+        self.assertEqual(self.run_binary("install", "vst3", "clap").returncode, 0)
+        done = self.run_binary("verify", "vst3", "clap")
+        self.assertEqual((done.returncode, done.stdout), (0, "VST3: intact\nCLAP: intact\n"))
+        self.assert_bundle_is_the_archive("VST3")
+        self.assert_bundle_is_the_archive("CLAP")
+
+    def test_a_newer_module_is_kept_unless_downgrading_is_allowed(self):
+        self.place_module("VST3", "version_2.5.0.0.dll")
+        newer = snapshot(self.prefix.folder("VST3"), FORMATS["VST3"][1])
+
+        done = self.run_binary("install", "vst3", "clap")
+        self.assertEqual(done.returncode, 1, done.stderr)
+        self.assertEqual(done.stdout, "VST3: failed: the installed version 2.5.0.0 is newer than 2.4.3; "
+                                      "use --allow-downgrade to replace it\nCLAP: installed\n")
+        self.assertEqual(snapshot(self.prefix.folder("VST3"), FORMATS["VST3"][1]), newer)
+
+        done = self.run_binary("install", "vst3", "--allow-downgrade")
+        self.assertEqual((done.returncode, done.stdout), (0, "VST3: installed\n"), done.stderr)
+        self.assert_bundle_is_the_archive("VST3")
+
+    def test_log_appends_timestamped_lines_and_an_unopenable_log_changes_nothing(self):
+        log = os.path.join(self.prefix.path, "install log.txt")
+        unopenable = os.path.join(self.prefix.path, "no such folder", "log.txt")
+        done = self.run_binary("install", "all", "--log", unopenable)
+        self.assertEqual((done.returncode, done.stdout), (2, ""))
+        self.assertIn("cannot open the log", done.stderr)
+        self.assertEqual(os.listdir(self.prefix.maker_folder()), [], "nothing changed, not even the settings file")
+
+        self.assertEqual(self.run_binary("install", "clap", "--log", log).returncode, 0)
+        self.assertEqual(self.run_binary("verify", "clap", "--log=" + log, "--json").returncode, 0)
+        with open(log) as f:
+            lines = f.read().splitlines()
+        stamp = r"\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3}([+-]\d\d:\d\d|Z) "
+        for line in lines:
+            self.assertRegex(line, "^" + stamp, line)
+        texts = [line.split(" ", 1)[1] for line in lines]
+        self.assertEqual(texts[0], "ov_installer install clap --log \"%s\"" % log)
+        self.assertRegex(texts[1], r"^CLAP: unpacked and verified 1 file, \d+ bytes$")
+        self.assertEqual(texts[2], "CLAP: swapped the new bundle into " + self.prefix.bundle("CLAP"))
+        self.assertEqual(texts[3:], ["CLAP: removed the old bundle", "CLAP: installed", "exit code 0",
+                                     "ov_installer verify clap \"--log=%s\" --json" % log, "CLAP: intact", "exit code 0"])
+
+    def test_silent_switches_of_other_installers_are_usage_errors_that_open_no_window(self):
+        for switch in ("/S", "/SILENT", "/verysilent", "/SuppressMsgBoxes", "/quiet", "/Q", "/qn", "/PASSIVE"):
+            done = self.run_binary(switch, timeout=60)
+            self.assertEqual((done.returncode, done.stdout), (2, ""), switch)
+            self.assertIn("'ov_installer install all'", done.stderr, switch)
+            self.assertNotIn("no display", done.stderr, switch)
+        done = self.run_binary("/?")
+        self.assertEqual(done.returncode, 0)
+        self.assertTrue(done.stdout.startswith("Usage: ov_installer"), done.stdout)
 
     def test_install_follows_the_settings_file(self):
         with open(self.prefix.settings_file(), "w") as f:
@@ -406,7 +486,7 @@ class CommandLineTests(unittest.TestCase):
 
     def test_without_a_display_the_window_says_so_instead_of_crashing(self):
         # Arguments that are no command mean the window, as they always did.
-        for args in ([], ["/S"], ["readme.txt"], ["Install", "vst3"]):
+        for args in ([], ["/X"], ["readme.txt"], ["Install", "vst3"]):
             done = self.run_binary(*args, timeout=60)
             self.assertEqual(done.returncode, 1, (args, done.stdout, done.stderr))
             self.assertEqual(done.stdout, "", args)
@@ -452,6 +532,75 @@ class CommandLineTests(unittest.TestCase):
         # Nothing was written: not the settings file, not a folder.
         self.assertEqual(os.listdir(self.prefix.maker_folder()), [])
         self.assertEqual(os.listdir(os.path.join(self.prefix.path, "drive_c")), ["ProgramData"])
+
+
+def set_immutable(path, on):
+    """The immutable attribute stops even root from removing or renaming a file or folder."""
+    command = ["chattr", "+i", path] if on else ["chattr", "-R", "-i", path]
+    return subprocess.run(command, capture_output=True).returncode == 0
+
+
+class UndeletableFileTests(CommandLineTestCase):
+    """Files the system refuses to delete, standing in for modules a running host holds. What
+    was made immutable is released in tearDown whatever happened, wherever it was moved to."""
+    def tearDown(self):
+        set_immutable(self.prefix.path, False)
+        super().tearDown()
+
+    def hold(self, path):
+        if not set_immutable(path, True):
+            self.skipTest("this file system has no immutable attribute")
+
+    def release(self):
+        self.assertTrue(set_immutable(self.prefix.path, False))
+
+    def test_update_and_uninstall_with_an_undeletable_file_succeed_and_it_goes_once_it_can(self):
+        self.assertEqual(self.run_binary("install", "vst3", "aax").returncode, 0)
+        for name in ("VST3", "AAX"):
+            self.hold(os.path.join(self.prefix.folder(name), VERSION_FILES[name]))
+
+        # An update: the archive's bundle is in place, the old one is left behind.
+        done = self.run_binary("install", "vst3", "--json")
+        self.assertEqual(done.returncode, 0, done.stdout + done.stderr)
+        entry = json.loads(done.stdout)["formats"][0]
+        self.assertEqual((entry["result"], entry["reason"]), ("installed", None))
+        self.assertIn("the old one could not be removed completely", entry["note"])
+        self.assert_bundle_is_the_archive("VST3")
+
+        # An uninstall: nothing is left where hosts look.
+        done = self.run_binary("uninstall", "aax")
+        self.assertEqual(done.returncode, 0, done.stdout + done.stderr)
+        lines = done.stdout.splitlines()
+        self.assertEqual(lines[0], "AAX: uninstalled")
+        self.assertTrue(lines[1].startswith("  note: The bundle is gone from where hosts look"), lines[1])
+        self.assertFalse(os.path.exists(self.prefix.bundle("AAX")))
+        self.assertEqual(self.status_json()["formats"][2]["state"], "absent")
+
+        # The next run is not blocked, and nothing held is put back.
+        done = self.run_binary("install", "vst3", "aax")
+        self.assertEqual(done.returncode, 0, done.stdout + done.stderr)
+        self.assertEqual([line.split(": ")[:2] for line in done.stdout.splitlines()],
+                         [["VST3", "installed"], ["  note", "A leftover of an earlier run could not be removed yet"],
+                          ["AAX", "installed"], ["  note", "A leftover of an earlier run could not be removed yet"]])
+        self.assertEqual(self.run_binary("verify", "vst3", "aax").stdout, "VST3: intact\nAAX: intact\n")
+
+        self.release()
+        done = self.run_binary("uninstall", "vst3", "aax")
+        self.assertEqual((done.returncode, done.stdout), (0, "VST3: uninstalled\nAAX: uninstalled\n"))
+        self.assertEqual(os.listdir(self.prefix.folder("VST3")), [])
+        self.assertEqual(os.listdir(self.prefix.folder("AAX")), [])
+
+    def test_a_bundle_that_cannot_be_moved_stays_whole_on_uninstall(self):
+        self.assertEqual(self.run_binary("install", "vst3").returncode, 0)
+        self.hold(self.prefix.bundle("VST3"))
+
+        done = self.run_binary("uninstall", "vst3")
+        self.assertEqual(done.returncode, 1, done.stdout + done.stderr)
+        self.assertTrue(done.stdout.startswith("VST3: failed: Could not move " + self.prefix.bundle("VST3")), done.stdout)
+        self.assertIn("nothing of it was removed", done.stdout)
+        self.release()
+        self.assert_bundle_is_the_archive("VST3")
+        self.assert_no_staging_left()
 
 
 if __name__ == "__main__":

@@ -120,6 +120,36 @@ TEST (CommandLineParsing, UsageErrorsNameWhatIsWrong)
     }
 }
 
+TEST (CommandLineParsing, OtherInstallersSilentSwitchesAreUsageErrorsPointingToInstallAll)
+{
+    for (const auto* argument : { "/S", "/s", "/SILENT", "/VerySilent", "/SUPPRESSMSGBOXES", "/quiet", "/Q", "/qn", "/Passive" })
+    {
+        for (const auto& arguments : { juce::StringArray { argument }, juce::StringArray { "install", "all", argument } })
+        {
+            const auto request = CommandLine::parse (arguments);
+            EXPECT_EQ (request.command, Command::usageError) << argument;
+            EXPECT_TRUE (request.problem.contains ("'ov_installer install all'")) << request.problem;
+        }
+    }
+
+    EXPECT_EQ (parse ({ "/?" }).command, Command::help);
+    EXPECT_EQ (parse ({ "/SP-" }).command, Command::openWindow);       // anything else as before
+}
+
+TEST (CommandLineParsing, LogAndAllowDowngradeGoWithTheirCommands)
+{
+    const auto logged = parse ({ "verify", "all", "--log", "run.log" });
+    EXPECT_EQ (logged.command, Command::verify);
+    EXPECT_EQ (logged.logFile, juce::File::getCurrentWorkingDirectory().getChildFile ("run.log"));
+    EXPECT_EQ (parse ({ "--log=/tmp/a b.log", "status" }).logFile, juce::File ("/tmp/a b.log"));
+    EXPECT_TRUE (parse ({ "install", "vst3", "--allow-downgrade" }).allowDowngrade);
+
+    for (const auto& arguments : { juce::StringArray { "status", "--log" }, juce::StringArray { "status", "--log", "--json" },
+                                   juce::StringArray { "--log", "x.log" },
+                                   juce::StringArray { "uninstall", "all", "--allow-downgrade" }, juce::StringArray { "--allow-downgrade" } })
+        EXPECT_EQ (CommandLine::parse (arguments).command, Command::usageError) << arguments.joinIntoString (" ");
+}
+
 TEST (CommandLineParsing, FormatNamesAreTheOnesOnTheScreen)
 {
     EXPECT_EQ (CommandLine::formatIndexFor ("vst3"), 0);
@@ -221,6 +251,19 @@ TEST (CommandLineRun, WithoutTheSettingsFileTheDefaultsAreWrittenAndUsed)
     EXPECT_TRUE (captured.standardOutput.contains (bundleIn (prefix, "CLAP", ".clap").getFullPathName()));
 }
 
+TEST (CommandLineRun, ExitCodeThreeOnlyWhenEveryFailureIsABundleInUse)
+{
+    using Result = InstallEngine::FormatResult;
+    const Result ok { 0, true, {}, {}, false }, noted { 0, true, {}, "held", false };
+    const Result held { 1, false, "in use", {}, true }, broken { 2, false, "disk full", {}, false };
+
+    EXPECT_EQ (CommandLine::exitCodeFor ({}), 0);
+    EXPECT_EQ (CommandLine::exitCodeFor ({ ok, noted }), 0);
+    EXPECT_EQ (CommandLine::exitCodeFor ({ ok, held, held }), 3);
+    EXPECT_EQ (CommandLine::exitCodeFor ({ held, broken }), 1);
+    EXPECT_EQ (CommandLine::exitCodeFor ({ broken }), 1);
+}
+
 //==============================================================================
 TEST (CommandLineReport, StateWords)
 {
@@ -266,10 +309,12 @@ TEST (CommandLineReport, StatusLinesCarryNameStateVersionAndPath)
 
 TEST (CommandLineReport, FailuresKeepTheirReasonOnOneLine)
 {
-    const std::vector<InstallEngine::FormatResult> results { { 0, true, {} }, { 1, false, "Cannot write\r\nthe folder" } };
+    const std::vector<InstallEngine::FormatResult> results { { 0, true, {}, "The old one\nis held", false },
+                                                             { 1, false, "Cannot write\r\nthe folder", {}, false } };
 
+    // A success's note is a second line of its own.
     EXPECT_EQ (CommandLineReport::resultsText (results, InstallRun::Action::install),
-               "VST3: installed\nCLAP: failed: Cannot write  the folder\n");
+               "VST3: installed\n  note: The old one is held\nCLAP: failed: Cannot write  the folder\n");
 
     const InstallRun::Folders folders { juce::File ("/a"), juce::File ("/b"), juce::File ("/c") };
     const auto json = juce::JSON::parse (CommandLineReport::resultsJson (results, InstallRun::Action::uninstall, folders,
@@ -281,6 +326,8 @@ TEST (CommandLineReport, FailuresKeepTheirReasonOnOneLine)
     EXPECT_EQ (json["formats"][0]["result"].toString(), "uninstalled");
     EXPECT_TRUE ((bool) json["formats"][0]["succeeded"]);
     EXPECT_TRUE (json["formats"][0]["reason"].isVoid());
+    EXPECT_EQ (json["formats"][0]["note"].toString(), "The old one is held");
+    EXPECT_TRUE (json["formats"][1]["note"].isVoid());
     EXPECT_EQ (json["formats"][1]["format"].toString(), "CLAP");
     EXPECT_EQ (json["formats"][1]["result"].toString(), "failed");
     EXPECT_FALSE ((bool) json["formats"][1]["succeeded"]);

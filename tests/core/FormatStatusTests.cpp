@@ -56,6 +56,16 @@ TEST (VersionComparison, NumbersCompareAsNumbersAndTheFourthPartOutranksNone)
     EXPECT_TRUE  (FormatStatus::isOlder ("1.99.99.99", "2.4.3"));
 }
 
+TEST (VersionComparison, ReleasesCompareNumberByNumberWithMissingNumbersAsZero)
+{
+    EXPECT_EQ (FormatStatus::compareReleases ("2.4.3.0", "2.4.3"), 0);
+    EXPECT_EQ (FormatStatus::compareReleases ("2.4.3", "2.4.3.0"), 0);
+    EXPECT_EQ (FormatStatus::compareReleases ("2.4.10.0", "2.4.3"), 1);
+    EXPECT_EQ (FormatStatus::compareReleases ("2.4.3.1", "2.4.3"), 1);
+    EXPECT_EQ (FormatStatus::compareReleases ("2.4.2.9", "2.4.3"), -1);
+    EXPECT_EQ (FormatStatus::compareReleases ("65535.65535.65535.65535", "2.4.3"), 1);
+}
+
 TEST (StatusText, NamesEachOutcome)
 {
     EXPECT_EQ ((FormatStatus {}).getStatusText(), "NOT INSTALLED");

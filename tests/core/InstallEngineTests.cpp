@@ -1,5 +1,6 @@
 #include "TestSupport.h"
 #include "core/ArchiveUnpacker.h"
+#include "core/BundleVerifier.h"
 #include "core/InstallEngine.h"
 
 #include <BinaryData.h>
@@ -546,12 +547,12 @@ TEST_F (Engine, ABundleInPlaceWinsOverOneADeadRunMovedAside)
     const auto staging = InstallEngine::stagingFolderFor (folder(), vst3.bundleName, deadProcessId);
     staging.getChildFile ("previous-0/Contents/x86_64-win/Kelvara 2.vst3").create();
 
-    EXPECT_TRUE (InstallEngine::recoverAbandonedStagingFolders (folder(), vst3.bundleName).wasOk());
+    EXPECT_TRUE (InstallEngine::recoverAbandonedStagingFolders (folder(), vst3.bundleName).isEmpty());
     EXPECT_FALSE (staging.exists());
     EXPECT_EQ (contentsOf (folder()), before);
 }
 
-TEST_F (Engine, AStagingFolderThatCannotBeClearedFailsTheFormat)
+TEST_F (Engine, AStagingFolderThatCannotBeClearedNeverBlocksNorMixesInAndGoesOnceItCan)
 {
     makeOldVst3Bundle();
 
@@ -564,15 +565,93 @@ TEST_F (Engine, AStagingFolderThatCannotBeClearedFailsTheFormat)
         if (! setImmutable (stuck, true))
             GTEST_SKIP() << "this file system has no immutable attribute";
 
-        const auto before = contentsOf (folder());
         const auto result = installArchive (folder(), vst3);
+        const auto stillThere = stuck.exists();
         setImmutable (stuck, false);
 
-        EXPECT_FALSE (result.succeeded) << processId;
-        EXPECT_TRUE (result.reason.contains ("leftover")) << result.reason;
-        EXPECT_EQ (contentsOf (folder()), before);
+        EXPECT_TRUE (result.succeeded) << processId << ": " << result.reason;
+        EXPECT_TRUE (result.note.contains (staging.getFullPathName())) << result.note;
+        EXPECT_TRUE (stillThere);
         EXPECT_FALSE (folder().getChildFile ("Kelvara 2.vst3/Contents/stale.bin").exists());
+        EXPECT_TRUE (BundleVerifier::verify (folder().getChildFile (vst3.bundleName), vst3.data, (size_t) vst3.size).state
+                       == BundleVerifier::State::intact);
 
-        staging.deleteRecursively();
+        // Released, it goes with the next run.
+        const auto next = installArchive (folder(), vst3);
+        EXPECT_TRUE (next.succeeded && next.note.isEmpty()) << next.note;
+        EXPECT_EQ (treeOf (folder()), expectedTreeOf (vst3));
+    }
+}
+
+TEST_F (Engine, UninstallTakesTheBundleAwayWholeOrNotAtAll)
+{
+    const auto bundle = folder().getChildFile (vst3.bundleName);
+    const auto module = bundle.getChildFile ("Contents/x86_64-win/Kelvara 2.vst3");
+    ASSERT_TRUE (installArchive (folder(), vst3).succeeded);
+
+    // A bundle that cannot be moved is left exactly as it was.
+    if (! setImmutable (bundle, true))
+        GTEST_SKIP() << "this file system has no immutable attribute";
+
+    const auto before = contentsOf (folder());
+    const auto unmoved = InstallEngine::uninstall (0, folder(), vst3.bundleName);
+    setImmutable (bundle, false);
+
+    EXPECT_FALSE (unmoved.succeeded);
+    EXPECT_TRUE (unmoved.reason.contains ("nothing of it was removed")) << unmoved.reason;
+    EXPECT_EQ (contentsOf (folder()), before);
+
+    // A file that cannot be deleted stays behind out of the hosts' sight, and is never put back.
+    ASSERT_TRUE (setImmutable (module, true));
+    const auto held = InstallEngine::uninstall (0, folder(), vst3.bundleName);
+    const auto second = InstallEngine::uninstall (0, folder(), vst3.bundleName);
+    const auto leftovers = itemsEndingIn (folder(), "Kelvara 2.vst3");
+
+    for (const auto& path : leftovers)
+        setImmutable (folder().getChildFile (path), false);
+
+    EXPECT_TRUE (held.succeeded) << held.reason;
+    EXPECT_TRUE (held.note.isNotEmpty());
+    EXPECT_TRUE (second.succeeded && second.note.contains ("earlier run")) << second.note;
+    EXPECT_FALSE (bundle.exists());
+    EXPECT_EQ (leftovers.size(), 1);
+    EXPECT_TRUE (leftovers[0].startsWith (".Kelvara 2.vst3.staging-")) << leftovers[0];
+
+    EXPECT_TRUE (InstallEngine::uninstall (0, folder(), vst3.bundleName).note.isEmpty());
+    EXPECT_EQ (treeOf (folder()), juce::StringArray());
+}
+
+//==============================================================================
+TEST_F (Engine, VerifyNamesTheFirstDifferenceFromTheArchive)
+{
+    const auto bundle = folder().getChildFile (vst3.bundleName);
+    const auto verify = [&] { return BundleVerifier::verify (bundle, vst3.data, (size_t) vst3.size); };
+
+    EXPECT_EQ (verify().state, BundleVerifier::State::absent);
+    ASSERT_TRUE (installArchive (folder(), vst3).succeeded);
+    EXPECT_EQ (verify().state, BundleVerifier::State::intact);
+    EXPECT_TRUE (verify().reason.isEmpty());
+
+    const auto module = bundle.getChildFile ("Contents/x86_64-win/Kelvara 2.vst3");
+    const auto icon = bundle.getChildFile ("Plugin.ico");
+
+    // Each damage, the reason it gives, and how the test undoes it before the next.
+    const std::vector<std::tuple<std::function<void()>, juce::String>> damages
+    {
+        { [&] { icon.deleteFile(); },                              "missing file Kelvara 2.vst3/Plugin.ico" },
+        { [&] { icon.deleteFile(); icon.createDirectory(); },      "changed item Kelvara 2.vst3/Plugin.ico: a folder where the archive has a file" },
+        { [&] { module.appendText ("x"); },                        "changed file Kelvara 2.vst3/Contents/x86_64-win/Kelvara 2.vst3: its size differs from the archive's" },
+        { [&] { bundle.getChildFile ("Contents/extra").createDirectory(); }, "stray folder Kelvara 2.vst3/Contents/extra" },
+    };
+
+    for (const auto& [damage, reason] : damages)
+    {
+        damage();
+        const auto verdict = verify();
+        EXPECT_EQ (verdict.state, BundleVerifier::State::damaged) << reason;
+        EXPECT_EQ (verdict.reason, reason);
+
+        bundle.deleteRecursively();
+        ASSERT_TRUE (installArchive (folder(), vst3).succeeded);
     }
 }

@@ -347,6 +347,32 @@ TEST (MainComponentAccessibility, FormatButtonsAreTogglesOfTheSelectionWithTheir
     EXPECT_EQ (vst3->getHelp(), "NOT INSTALLED");
 }
 
+TEST (MainComponent, AfterASuccessThatLeftTheOldBundleBehindTheHintLineShowsTheNote)
+{
+    ScopedWinePrefix prefix;
+    const auto held = prefix.commonFiles().getChildFile ("VST3/Kelvara 2.vst3/Contents/held.bin");
+    ASSERT_TRUE (held.create().wasOk());
+
+    // Immutable, the file cannot be deleted, as a module a running host holds on Windows.
+    juce::ChildProcess hold;
+
+    if (! hold.start (juce::StringArray { "chattr", "+i", held.getFullPathName() }) || ! hold.waitForProcessToFinish (10000)
+         || hold.getExitCode() != 0)
+        GTEST_SKIP() << "this file system has no immutable attribute";
+
+    MainComponent main;     // the existing bundle starts selected
+    main.buttonClicked (buttonNamed (main, "INSTALL"));
+
+    juce::ChildProcess release;
+    release.start (juce::StringArray { "chattr", "-R", "-i", prefix.commonFiles().getFullPathName() });
+    release.waitForProcessToFinish (10000);
+
+    ASSERT_EQ (main.getFormatResults().size(), 1u);
+    EXPECT_TRUE (main.getFormatResults()[0].succeeded);
+    EXPECT_TRUE (main.getFormatResults()[0].note.isNotEmpty());
+    EXPECT_EQ (hintLabelOf (main)->getText(), main.getFormatResults()[0].note);
+}
+
 TEST (MainComponentAccessibility, TheResultViewIsDescribedWithWhatWasInstalledAndWhatFailedAndWhy)
 {
     ScopedWinePrefix prefix;
