@@ -21,6 +21,11 @@ import re
 import sys
 import xml.etree.ElementTree as ET
 
+# Run from the source tree by the tests: leave no compiled copies of its helpers there.
+sys.dont_write_bytecode = True
+from artwork_texts import check_changelog, check_eula  # noqa: E402
+from svg_geometry import IDENTITY, NUMBER, apply, mat_mul, number, parse_transform, shape_points  # noqa: E402
+
 SVG_NS = "http://www.w3.org/2000/svg"
 problems = []
 checked = []
@@ -58,18 +63,10 @@ ALLOWED_TAGS = {"svg", "g", "path", "rect", "circle", "ellipse", "line", "polyli
 SHAPES = {"path", "rect", "circle", "ellipse", "line", "polyline", "polygon"}
 FORBIDDEN_ATTRS = {"filter", "mask", "clip-path", "href", "src", "marker-start", "marker-mid",
                    "marker-end"}
-NUMBER = re.compile(r"[-+]?(?:\d+\.?\d*|\.\d+)(?:[eE][-+]?\d+)?")
 
 
 def local(tag):
     return tag.split("}", 1)[1] if "}" in tag else tag
-
-
-def number(text, default=None):
-    if text is None:
-        return default
-    m = re.fullmatch(r"\s*([-+]?(?:\d+\.?\d*|\.\d+)(?:[eE][-+]?\d+)?)(px)?\s*", text)
-    return float(m.group(1)) if m else None
 
 
 def colour(value):
@@ -87,207 +84,6 @@ def colour(value):
     if m and all(int(x) < 256 for x in m.groups()):
         return "#" + "".join(f"{int(x):02X}" for x in m.groups())
     return None
-
-
-# ---- geometry: bounds of what is drawn, transforms included -----------------------------------
-
-def mat_mul(a, b):
-    # a then b, matrices as (a, b, c, d, e, f): x' = a x + c y + e, y' = b x + d y + f
-    return (b[0] * a[0] + b[2] * a[1], b[1] * a[0] + b[3] * a[1],
-            b[0] * a[2] + b[2] * a[3], b[1] * a[2] + b[3] * a[3],
-            b[0] * a[4] + b[2] * a[5] + b[4], b[1] * a[4] + b[3] * a[5] + b[5])
-
-
-IDENTITY = (1.0, 0.0, 0.0, 1.0, 0.0, 0.0)
-
-
-def parse_transform(text):
-    m_total = IDENTITY
-    for name, args in re.findall(r"(matrix|translate|scale|rotate|skewX|skewY)\s*\(([^)]*)\)", text or ""):
-        v = [float(x) for x in NUMBER.findall(args)]
-        if name == "matrix" and len(v) == 6:
-            m = tuple(v)
-        elif name == "translate" and v:
-            m = (1, 0, 0, 1, v[0], v[1] if len(v) > 1 else 0)
-        elif name == "scale" and v:
-            m = (v[0], 0, 0, v[1] if len(v) > 1 else v[0], 0, 0)
-        elif name == "rotate" and v:
-            a = math.radians(v[0])
-            m = (math.cos(a), math.sin(a), -math.sin(a), math.cos(a), 0, 0)
-            if len(v) == 3:
-                m = mat_mul(mat_mul((1, 0, 0, 1, -v[1], -v[2]), m), (1, 0, 0, 1, v[1], v[2]))
-        elif name == "skewX" and v:
-            m = (1, 0, math.tan(math.radians(v[0])), 1, 0, 0)
-        elif name == "skewY" and v:
-            m = (1, math.tan(math.radians(v[0])), 0, 1, 0, 0)
-        else:
-            return None
-        # SVG applies the rightmost transform first
-        m_total = mat_mul(m, m_total)
-    return m_total
-
-
-def apply(m, x, y):
-    return (m[0] * x + m[2] * y + m[4], m[1] * x + m[3] * y + m[5])
-
-
-def cubic_extrema(p0, p1, p2, p3):
-    ts = [0.0, 1.0]
-    a = -p0 + 3 * p1 - 3 * p2 + p3
-    b = 2 * (p0 - 2 * p1 + p2)
-    c = p1 - p0
-    if abs(a) < 1e-12:
-        if abs(b) > 1e-12:
-            ts.append(-c / b)
-    else:
-        disc = b * b - 4 * a * c
-        if disc >= 0:
-            r = math.sqrt(disc)
-            ts += [(-b + r) / (2 * a), (-b - r) / (2 * a)]
-    out = []
-    for t in ts:
-        if 0.0 <= t <= 1.0:
-            u = 1 - t
-            out.append(u ** 3 * p0 + 3 * u * u * t * p1 + 3 * u * t * t * p2 + t ** 3 * p3)
-    return out
-
-
-def arc_points(x1, y1, rx, ry, phi, large, sweep, x2, y2):
-    """Extreme points of an SVG elliptical arc (endpoint parameterisation)."""
-    pts = [(x1, y1), (x2, y2)]
-    rx, ry = abs(rx), abs(ry)
-    if rx == 0 or ry == 0 or (x1 == x2 and y1 == y2):
-        return pts
-    cp, sp = math.cos(math.radians(phi)), math.sin(math.radians(phi))
-    dx, dy = (x1 - x2) / 2, (y1 - y2) / 2
-    x1p, y1p = cp * dx + sp * dy, -sp * dx + cp * dy
-    lam = (x1p / rx) ** 2 + (y1p / ry) ** 2
-    if lam > 1:
-        rx, ry = rx * math.sqrt(lam), ry * math.sqrt(lam)
-    num = rx * rx * ry * ry - rx * rx * y1p * y1p - ry * ry * x1p * x1p
-    den = rx * rx * y1p * y1p + ry * ry * x1p * x1p
-    k = math.sqrt(max(0.0, num / den)) if den else 0.0
-    if large == sweep:
-        k = -k
-    cxp, cyp = k * rx * y1p / ry, -k * ry * x1p / rx
-    cx = cp * cxp - sp * cyp + (x1 + x2) / 2
-    cy = sp * cxp + cp * cyp + (y1 + y2) / 2
-
-    def angle(ux, uy, vx, vy):
-        a = math.atan2(ux * vy - uy * vx, ux * vx + uy * vy)
-        return a
-
-    t1 = angle(1, 0, (x1p - cxp) / rx, (y1p - cyp) / ry)
-    dt = angle((x1p - cxp) / rx, (y1p - cyp) / ry, (-x1p - cxp) / rx, (-y1p - cyp) / ry)
-    if not sweep and dt > 0:
-        dt -= 2 * math.pi
-    elif sweep and dt < 0:
-        dt += 2 * math.pi
-    steps = 720
-    for i in range(steps + 1):
-        t = t1 + dt * i / steps
-        ex, ey = rx * math.cos(t), ry * math.sin(t)
-        pts.append((cx + cp * ex - sp * ey, cy + sp * ex + cp * ey))
-    return pts
-
-
-def path_points(d):
-    tokens = re.findall(r"[MmLlHhVvCcSsQqTtAaZz]|[-+]?(?:\d+\.?\d*|\.\d+)(?:[eE][-+]?\d+)?", d)
-    pts = []
-    i = 0
-    cmd = None
-    x = y = sx = sy = 0.0
-    last_ctrl = None
-    counts = {"M": 2, "L": 2, "H": 1, "V": 1, "C": 6, "S": 4, "Q": 4, "T": 2, "A": 7, "Z": 0}
-
-    def take(n):
-        nonlocal i
-        vals = [float(t) for t in tokens[i:i + n]]
-        if len(vals) < n or any(re.fullmatch(r"[A-Za-z]", t) for t in tokens[i:i + n]):
-            raise ValueError("path data ends in the middle of a command")
-        i += n
-        return vals
-
-    while i < len(tokens):
-        t = tokens[i]
-        if re.fullmatch(r"[A-Za-z]", t):
-            cmd = t
-            i += 1
-            if cmd in "Zz":
-                x, y = sx, sy
-                pts.append((x, y))
-                last_ctrl = None
-                continue
-        elif cmd is None:
-            raise ValueError("path data does not start with a command")
-        up = cmd.upper()
-        rel = cmd.islower()
-        v = take(counts[up])
-        ox, oy = (x, y) if rel else (0.0, 0.0)
-        if up == "M":
-            x, y = ox + v[0], oy + v[1]
-            sx, sy = x, y
-            pts.append((x, y))
-            cmd = "l" if rel else "L"
-            last_ctrl = None
-        elif up == "L" or up == "T":
-            x, y = ox + v[0], oy + v[1]
-            pts.append((x, y))
-            last_ctrl = None
-        elif up == "H":
-            x = ox + v[0]
-            pts.append((x, y))
-        elif up == "V":
-            y = (y if rel else 0.0) + v[0]
-            pts.append((x, y))
-        elif up in "CSQ":
-            if up == "C":
-                c1 = (ox + v[0], oy + v[1]); c2 = (ox + v[2], oy + v[3]); e = (ox + v[4], oy + v[5])
-            elif up == "S":
-                c1 = (2 * x - last_ctrl[0], 2 * y - last_ctrl[1]) if last_ctrl else (x, y)
-                c2 = (ox + v[0], oy + v[1]); e = (ox + v[2], oy + v[3])
-            else:
-                q = (ox + v[0], oy + v[1]); e = (ox + v[2], oy + v[3])
-                c1 = (x + 2 / 3 * (q[0] - x), y + 2 / 3 * (q[1] - y))
-                c2 = (e[0] + 2 / 3 * (q[0] - e[0]), e[1] + 2 / 3 * (q[1] - e[1]))
-            xs = cubic_extrema(x, c1[0], c2[0], e[0])
-            ys = cubic_extrema(y, c1[1], c2[1], e[1])
-            pts += [(px, e[1]) for px in xs] + [(e[0], py) for py in ys]
-            last_ctrl = c2
-            x, y = e
-        elif up == "A":
-            e = (ox + v[5], oy + v[6])
-            pts += arc_points(x, y, v[0], v[1], v[2], int(v[3]) != 0, int(v[4]) != 0, e[0], e[1])
-            x, y = e
-            last_ctrl = None
-    # for curves only the extreme x and y values are exact; the caller takes their box
-    return pts
-
-
-def shape_points(el, tag):
-    a = el.attrib
-    if tag == "path":
-        return path_points(a.get("d", ""))
-    if tag == "rect":
-        x, y = number(a.get("x"), 0.0), number(a.get("y"), 0.0)
-        w, h = number(a.get("width"), 0.0), number(a.get("height"), 0.0)
-        if None in (x, y, w, h):
-            raise ValueError("rect with unreadable geometry")
-        return [(x, y), (x + w, y + h)]
-    if tag == "circle":
-        cx, cy, r = number(a.get("cx"), 0.0), number(a.get("cy"), 0.0), number(a.get("r"), 0.0)
-        return [(cx - r, cy - r), (cx + r, cy + r)]
-    if tag == "ellipse":
-        cx, cy = number(a.get("cx"), 0.0), number(a.get("cy"), 0.0)
-        rx, ry = number(a.get("rx"), 0.0), number(a.get("ry"), 0.0)
-        return [(cx - rx, cy - ry), (cx + rx, cy + ry)]
-    if tag == "line":
-        return [(number(a.get("x1"), 0.0), number(a.get("y1"), 0.0)),
-                (number(a.get("x2"), 0.0), number(a.get("y2"), 0.0))]
-    if tag in ("polyline", "polygon"):
-        v = [float(n) for n in NUMBER.findall(a.get("points", ""))]
-        return list(zip(v[0::2], v[1::2]))
-    return []
 
 
 # ---- one SVG file ----------------------------------------------------------------------------
@@ -534,128 +330,6 @@ def check_svg(name, path):
     checked.append(name)
 
 
-# ---- CHANGELOG.md ----------------------------------------------------------------------------
-
-def version_key(v):
-    return tuple(int(p) for p in v.split(".")) + (0,) * (4 - len(v.split(".")))
-
-
-def check_changelog(path):
-    name = "CHANGELOG.md"
-    data = open(path, "rb").read()
-    if data.startswith(b"\xef\xbb\xbf"):
-        fail(name, "starts with a byte-order mark")
-    try:
-        text = data.decode("utf-8")
-    except UnicodeDecodeError as e:
-        fail(name, f"is not UTF-8 ({e})")
-        return
-    if not data.endswith(b"\r\n"):
-        fail(name, "the last line must end with CR LF")
-    bare_lf = len(re.findall(rb"(?<!\r)\n", data))
-    bare_cr = len(re.findall(rb"\r(?!\n)", data))
-    if bare_lf or bare_cr:
-        fail(name, f"every line must end with CR LF ({bare_lf} bare LF, {bare_cr} bare CR)")
-    lines = text.split("\r\n")
-    if lines and lines[-1] == "":
-        lines.pop()
-    if not lines or lines[0] != "# Kelvara 2 \u2014 Changelog":
-        fail(name, 'the first line must be "# Kelvara 2 \u2014 Changelog" (em dash between spaces)')
-    headings = []
-    bullets_under = {}
-    for no, line in enumerate(lines, 1):
-        if "\t" in line or line != line.rstrip():
-            fail(name, f"line {no} has a tab or trailing white space")
-        if no == 1:
-            continue
-        if line.startswith("### "):
-            fail(name, f'line {no} is a "### " heading')
-        elif line.startswith("## "):
-            m = re.fullmatch(r"## v(\d+(?:\.\d+){1,3})", line)
-            if not m:
-                fail(name, f'line {no}: release headings read "## v" and a version number')
-                continue
-            headings.append((no, m.group(1)))
-            bullets_under[m.group(1)] = 0
-            if lines[no - 2] != "":
-                fail(name, f"line {no}: a release heading needs an empty line before it")
-        elif line.startswith("#"):
-            fail(name, f"line {no}: only the first line is a level-1 heading")
-        elif line == "":
-            if lines[no - 2] == "":
-                fail(name, f"line {no}: more than one empty line in a row")
-        elif line.startswith("- "):
-            if not headings:
-                fail(name, f"line {no}: bullet before the first release heading")
-            else:
-                bullets_under[headings[-1][1]] += 1
-            if line.count("**") % 2:
-                fail(name, f"line {no}: unbalanced ** in a bullet")
-            if line.count("`") % 2:
-                fail(name, f"line {no}: unbalanced backquote in a bullet")
-        else:
-            fail(name, f'line {no}: neither a heading, a "- " bullet nor empty')
-    if len(lines) > 1 and lines[1] != "":
-        fail(name, "the title line must be followed by one empty line")
-    if lines and lines[-1] == "":
-        fail(name, "the text ends with an empty line")
-    versions = [v for _, v in headings]
-    if len(versions) != 9:
-        fail(name, f"there must be nine release headings, found {len(versions)}")
-    if versions and versions[0] != "2.4":
-        fail(name, f'the first release heading must be "## v2.4", not "## v{versions[0]}"')
-    if versions and versions[-1] != "2.1.0":
-        fail(name, f'the last release heading must be "## v2.1.0", not "## v{versions[-1]}"')
-    for a, b in zip(versions, versions[1:]):
-        if version_key(a) <= version_key(b):
-            fail(name, f"releases must be newest first: v{a} comes before v{b}")
-    for v, n in bullets_under.items():
-        if n < 2:
-            fail(name, f"release v{v} needs several bullets, has {n}")
-    checked.append(name)
-
-
-# ---- EULA.txt --------------------------------------------------------------------------------
-
-def check_eula(path):
-    name = "EULA.txt"
-    data = open(path, "rb").read()
-    bad = sorted({b for b in data if not (0x20 <= b <= 0x7E or b == 0x0A)})
-    if bad:
-        fail(name, "only printable ASCII and LF are allowed; found bytes " + ", ".join(f"0x{b:02X}" for b in bad))
-    if b"\r" in data:
-        fail(name, "has carriage returns")
-    if data.endswith(b"\n"):
-        fail(name, "must not end with a line feed")
-    lines = data.decode("ascii", "replace").split("\n")
-    empty = [i for i, l in enumerate(lines) if l == ""]
-    paragraphs = [l for l in lines if l != ""]
-    if len(lines) != 18:
-        fail(name, f"must have 18 lines, has {len(lines)}")
-    if len(empty) != 7:
-        fail(name, f"must have 7 empty lines, has {len(empty)}")
-    if len(paragraphs) != 11:
-        fail(name, f"must have 11 paragraphs, has {len(paragraphs)}")
-    if lines and (lines[0] == "" or lines[-1] == ""):
-        fail(name, "must start and end with a paragraph, not an empty line")
-    for a, b in zip(empty, empty[1:]):
-        if b == a + 1:
-            fail(name, f"lines {a + 1} and {b + 1}: two empty lines in a row")
-    for i, l in enumerate(lines, 1):
-        if l and l != l.strip():
-            fail(name, f"line {i} has leading or trailing spaces")
-    if paragraphs:
-        first = paragraphs[0]
-        if first != lines[0] or first != first.upper() or not re.search(r"[A-Z]", first):
-            fail(name, "the first paragraph must be the first line, in capitals")
-        if "INSTALL" not in first or "ACCEPT" not in first:
-            fail(name, "the first paragraph must say that installing means accepting the agreement")
-        for i, p in enumerate(paragraphs[1:], 2):
-            if p == p.upper():
-                fail(name, f"paragraph {i} is all capitals; only the first one is")
-    checked.append(name)
-
-
 # ---- run -------------------------------------------------------------------------------------
 
 
@@ -675,7 +349,8 @@ def main():
     for f, fn in (("CHANGELOG.md", check_changelog), ("EULA.txt", check_eula)):
         p = os.path.join(resources, f)
         if os.path.isfile(p):
-            fn(p)
+            fn(p, fail)
+            checked.append(f)
         else:
             fail(f, "is missing")
 
