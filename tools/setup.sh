@@ -14,8 +14,9 @@ packages=(
     libxcursor-dev libxcomposite-dev libxrender-dev libpng-dev libjpeg-dev zlib1g-dev
     # tests
     libgtest-dev python3 python3-pefile libimage-exiftool-perl unzip libxml2-utils
-    # the deployment playbook, run against this machine
-    ansible-core
+    # the deployment playbook, run against this machine, and its checks (ansible carries the
+    # ansible.windows collection that the Windows steps use)
+    ansible-core ansible ansible-lint
     # the real program in a headless X server
     xvfb xauth xdotool openbox wmctrl imagemagick x11-utils gdb e2fsprogs
     # ImageMagick's own SVG reader, which renders the payload folder icon

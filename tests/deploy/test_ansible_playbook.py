@@ -1,4 +1,4 @@
-"""The Ansible playbook run against this machine into temporary Wine prefixes, twice."""
+"""The Ansible playbook run against this machine into temporary Wine prefixes, and its lint."""
 import json
 import os
 import re
@@ -11,7 +11,8 @@ import zipfile
 
 BINARY = None
 ROOT = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..")
-PLAYBOOK = os.path.join(ROOT, "deploy", "ansible", "ov_installer.yml")
+PLAYBOOK_FOLDER = os.path.join(ROOT, "deploy", "ansible")
+PLAYBOOK = os.path.join(PLAYBOOK_FOLDER, "ov_installer.yml")
 RESOURCES = os.path.join(ROOT, "resources")
 MODULES = os.path.join(ROOT, "tests", "data", "modules")
 
@@ -49,12 +50,54 @@ def installed_contents(folder, bundle):
     return found
 
 
+def identities(root):
+    """The inode and modification time of a tree's every entry: what a reinstall would change."""
+    found = {}
+    for base, folders, files in os.walk(root):
+        for name in [""] + folders + files:
+            path = os.path.join(base, name)
+            found[path] = (os.stat(path).st_ino, os.stat(path).st_mtime_ns)
+    return found
+
+
+def ansible_environment(work):
+    """The environment for Ansible's tools: no display, no colour, every cache inside work."""
+    env = {k: v for k, v in os.environ.items() if k not in ("DISPLAY", "WAYLAND_DISPLAY")}
+    env.update(ANSIBLE_NOCOLOR="1", NO_COLOR="1", ANSIBLE_HOME=os.path.join(work, "ansible"),
+               ANSIBLE_LOCAL_TEMP=os.path.join(work, "ansible", "tmp"),
+               ANSIBLE_REMOTE_TEMP=os.path.join(work, "ansible", "remote"),
+               ANSIBLE_RETRY_FILES_ENABLED="0", XDG_CACHE_HOME=os.path.join(work, "cache"))
+    return env
+
+
+INSTALL_TASK = "Install the formats that are missing, out of date or damaged"
+REMOVE_TASK = "Remove the formats that are there"
+PLAN_TASK = "The formats that would change"
+
+
+class Play:
+    """One run of the playbook as its JSON output tells it, for localhost."""
+
+    def __init__(self, stats, tasks, output):
+        self.stats, self.tasks, self.output = stats, tasks, output
+
+    def outcome_of(self, task):
+        """changed, ok or skipping for a task that ran; None for one that was never reached."""
+        result = self.tasks.get(task)
+        if result is None:
+            return None
+        return "skipping" if result.get("skipped") else "changed" if result.get("changed") else "ok"
+
+
 class PlaybookTests(unittest.TestCase):
     def setUp(self):
         self.work = tempfile.mkdtemp(prefix="ov-ansible-")
         self.prefix = os.path.join(self.work, "prefix")
         os.makedirs(os.path.join(self.prefix, "drive_c", "ProgramData", "Orvanta"))
         self.installer_on_host = os.path.join(self.work, "host-bin", "ov_installer")
+        self.host_temp = os.path.join(self.work, "host-tmp")
+        os.makedirs(os.path.dirname(self.installer_on_host))
+        os.makedirs(self.host_temp)
 
     def tearDown(self):
         shutil.rmtree(self.work, ignore_errors=True)
@@ -65,78 +108,152 @@ class PlaybookTests(unittest.TestCase):
     def bundle(self, name):
         return os.path.join(self.folder(name), FORMATS[name][1])
 
-    def play(self, formats):
-        """Runs the playbook and returns its recap for localhost as a dict of counts."""
+    def play(self, formats, state=None, check=False):
+        """Runs the playbook and returns what it did on localhost."""
         variables = {
             "ov_installer_source": BINARY,
             "ov_installer_path": self.installer_on_host,
             "ov_formats": formats,
             "ov_wineprefix": self.prefix,
+            # The test's installer path belongs to the user running it.
+            "ov_become": False,
             "ansible_python_interpreter": sys.executable,
         }
-        env = {k: v for k, v in os.environ.items() if k not in ("DISPLAY", "WAYLAND_DISPLAY")}
-        env.update(ANSIBLE_NOCOLOR="1", ANSIBLE_HOME=os.path.join(self.work, "ansible"),
-                   ANSIBLE_LOCAL_TEMP=os.path.join(self.work, "ansible", "tmp"),
-                   ANSIBLE_REMOTE_TEMP=os.path.join(self.work, "ansible", "remote"),
-                   ANSIBLE_RETRY_FILES_ENABLED="0")
-        os.makedirs(os.path.dirname(self.installer_on_host), exist_ok=True)
+        if state:
+            variables["ov_state"] = state
+        env = dict(ansible_environment(self.work), ANSIBLE_STDOUT_CALLBACK="json", TMPDIR=self.host_temp)
         done = subprocess.run(["ansible-playbook", "-i", "localhost,", "-c", "local", PLAYBOOK,
-                               "-e", json.dumps(variables)],
+                               "-e", json.dumps(variables)] + (["--check"] if check else []),
                               env=env, capture_output=True, text=True, timeout=300)
         self.assertEqual(done.returncode, 0, done.stdout + done.stderr)
-        recap = re.search(r"^localhost\s*:\s*(.*)$", done.stdout, re.MULTILINE)
-        self.assertIsNotNone(recap, done.stdout)
-        return {key: int(value) for key, value in re.findall(r"(\w+)=(\d+)", recap.group(1))}, done.stdout
+        report = json.loads(done.stdout)
+        tasks = {task["task"]["name"]: task["hosts"].get("localhost")
+                 for played in report["plays"] for task in played["tasks"]}
+        return Play(report["stats"]["localhost"], tasks, done.stdout)
 
-    @staticmethod
-    def outcome_of(task, output):
-        """What the default output says happened in a task on localhost: ok, changed, skipping."""
-        found = re.search(r"^TASK \[" + re.escape(task) + r"\] \**\n(\w+): \[localhost\]", output, re.MULTILINE)
-        return found.group(1) if found else None
+    def install_directly(self, *formats):
+        done = subprocess.run([BINARY, "install", *formats], env=dict(os.environ, WINEPREFIX=self.prefix),
+                              capture_output=True, text=True)
+        self.assertEqual(done.returncode, 0, done.stdout + done.stderr)
+
+    def install_old_vst3(self):
+        old_module = os.path.join(self.bundle("VST3"), "Contents", "x86_64-win", "Kelvara 2.vst3")
+        os.makedirs(os.path.dirname(old_module))
+        shutil.copyfile(os.path.join(MODULES, "version_2.4.2.9.dll"), old_module)
+
+    def prefix_snapshot(self):
+        """Every file in the prefix with its bytes. Folders are left out: asking the installer
+        anything makes the install folders that the settings name, and an empty folder is no
+        plug-in."""
+        found = {}
+        for base, _, files in os.walk(self.prefix):
+            for name in files:
+                with open(os.path.join(base, name), "rb") as f:
+                    found[os.path.join(base, name)] = f.read()
+        return found
 
     def assert_is_the_archive(self, name):
         self.assertEqual(installed_contents(self.folder(name), FORMATS[name][1]), archive_contents(FORMATS[name][2]), name)
 
+    def assert_nothing_changes_on_a_second_run(self, formats, state=None):
+        second = self.play(formats, state)
+        self.assertEqual(second.stats["changed"], 0, second.output)
+        self.assertEqual(second.outcome_of(INSTALL_TASK if state != "absent" else REMOVE_TASK), "skipping", second.output)
+
     def test_the_first_run_installs_and_the_second_changes_nothing(self):
-        first, output = self.play(["all"])
-        self.assertGreaterEqual(first["changed"], 1, output)
-        self.assertEqual(first["failed"], 0, output)
-        self.assertEqual(self.outcome_of("Install the formats that are not current", output), "changed", output)
+        first = self.play(["all"])
+        self.assertGreaterEqual(first.stats["changed"], 1, first.output)
+        self.assertEqual(first.stats["failures"], 0, first.output)
+        self.assertEqual(first.outcome_of(INSTALL_TASK), "changed", first.output)
         for name in FORMATS:
             self.assert_is_the_archive(name)
         with open(self.installer_on_host, "rb") as copied, open(BINARY, "rb") as original:
             self.assertEqual(copied.read(), original.read())
 
-        second, output = self.play(["all"])
-        self.assertEqual(second["changed"], 0, output)
-        self.assertEqual(second["failed"], 0, output)
-        self.assertEqual(self.outcome_of("Install the formats that are not current", output), "skipping", output)
+        self.assert_nothing_changes_on_a_second_run(["all"])
         for name in FORMATS:
             self.assert_is_the_archive(name)
 
     def test_only_the_formats_asked_for_that_are_not_current_are_installed(self):
-        # AAX is current already: a file of its own inside proves it is left alone. VST3 is an
+        # Formats as one string. AAX is current already and must not be touched, VST3 is an
         # older release, CLAP is absent but not asked for.
-        self.assertEqual(subprocess.run([BINARY, "install", "aax"], env=dict(os.environ, WINEPREFIX=self.prefix),
-                                        capture_output=True).returncode, 0)
-        marker = os.path.join(self.bundle("AAX"), "Contents", "user-settings.xml")
-        with open(marker, "w") as f:
-            f.write("kept")
-        old_module = os.path.join(self.bundle("VST3"), "Contents", "x86_64-win", "Kelvara 2.vst3")
-        os.makedirs(os.path.dirname(old_module))
-        shutil.copyfile(os.path.join(MODULES, "version_2.4.2.9.dll"), old_module)
+        self.install_directly("aax")
+        aax_before = identities(self.bundle("AAX"))
+        self.install_old_vst3()
 
-        first, output = self.play(["VST3", "aax"])
-        self.assertGreaterEqual(first["changed"], 1, output)
+        first = self.play("VST3, aax")
+        self.assertGreaterEqual(first.stats["changed"], 1, first.output)
+        self.assertEqual(first.tasks[INSTALL_TASK]["cmd"][1:], ["install", "vst3", "--json"], first.output)
         self.assert_is_the_archive("VST3")
         self.assertFalse(os.path.exists(self.bundle("CLAP")))
-        with open(marker) as f:
-            self.assertEqual(f.read(), "kept")
+        self.assertEqual(identities(self.bundle("AAX")), aax_before)
 
-        second, output = self.play(["VST3", "aax"])
-        self.assertEqual(second["changed"], 0, output)
-        self.assertTrue(os.path.exists(marker))
+        self.assert_nothing_changes_on_a_second_run("vst3,AAX")
+        self.assertEqual(identities(self.bundle("AAX")), aax_before)
         self.assertFalse(os.path.exists(self.bundle("CLAP")))
+
+    def test_check_mode_reports_what_would_change_and_changes_nothing_on_a_host_without_the_installer(self):
+        self.install_directly("aax")
+        self.install_old_vst3()
+        before = self.prefix_snapshot()
+
+        checked = self.play(["all"], check=True)
+        self.assertGreaterEqual(checked.stats["changed"], 1, checked.output)
+        self.assertEqual(checked.tasks[PLAN_TASK]["msg"], "install VST3 CLAP", checked.output)
+        self.assertEqual(self.prefix_snapshot(), before)
+        self.assertFalse(os.path.exists(self.installer_on_host))
+        self.assertEqual(os.listdir(self.host_temp), [], "the temporary copy of the installer is left behind")
+
+    def test_a_damaged_bundle_is_repaired(self):
+        self.install_directly("all")
+        module = os.path.join(self.bundle("VST3"), "Contents", "x86_64-win", "Kelvara 2.vst3")
+        with open(module, "r+b") as f:
+            f.seek(os.path.getsize(module) // 2)
+            byte = f.read(1)
+            f.seek(-1, os.SEEK_CUR)
+            f.write(bytes([byte[0] ^ 0xFF]))
+
+        repaired = self.play(["all"])
+        self.assertEqual(repaired.outcome_of(INSTALL_TASK), "changed", repaired.output)
+        self.assertEqual(repaired.tasks[INSTALL_TASK]["cmd"][1:], ["install", "vst3", "--json"], repaired.output)
+        for name in FORMATS:
+            self.assert_is_the_archive(name)
+        self.assert_nothing_changes_on_a_second_run(["all"])
+
+    def test_absent_removes_the_formats_asked_for_that_are_there(self):
+        self.install_directly("vst3", "aax")
+        before = self.prefix_snapshot()
+
+        checked = self.play("clap,aax", "absent", check=True)
+        self.assertEqual(checked.tasks[PLAN_TASK]["msg"], "uninstall AAX", checked.output)
+        self.assertEqual(self.prefix_snapshot(), before)
+
+        removed = self.play("clap,aax", "absent")
+        self.assertEqual(removed.outcome_of(REMOVE_TASK), "changed", removed.output)
+        self.assertFalse(os.path.exists(self.bundle("AAX")))
+        self.assertFalse(os.path.exists(self.bundle("CLAP")))
+        self.assert_is_the_archive("VST3")
+        self.assert_nothing_changes_on_a_second_run("clap,aax", "absent")
+
+
+class PlaybookLintTests(unittest.TestCase):
+    """The Windows steps cannot run here; Ansible's own checks read every one of them."""
+
+    def setUp(self):
+        self.work = tempfile.mkdtemp(prefix="ov-ansible-lint-")
+        self.addCleanup(shutil.rmtree, self.work, True)
+
+    def run_tool(self, command):
+        done = subprocess.run(command, cwd=PLAYBOOK_FOLDER, env=ansible_environment(self.work),
+                              capture_output=True, text=True, timeout=300)
+        self.assertEqual(done.returncode, 0, done.stdout + done.stderr)
+
+    def test_the_playbook_passes_the_syntax_check(self):
+        self.run_tool(["ansible-playbook", "--syntax-check", "-i", "localhost,", PLAYBOOK])
+
+    def test_the_playbook_passes_the_production_lint(self):
+        # Offline: the lint uses the rules and schemas it was installed with.
+        self.run_tool(["ansible-lint", "--offline", "--profile", "production", PLAYBOOK_FOLDER])
 
 
 if __name__ == "__main__":
