@@ -1,6 +1,9 @@
 #include "ui/HiddenButton.h"
 
 #if JUCE_WINDOWS
+ #ifndef NOMINMAX
+  #define NOMINMAX
+ #endif
  #include <windows.h>
  #include <uiautomation.h>
 
