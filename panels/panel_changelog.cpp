@@ -3,6 +3,7 @@
 #include "ui/PanelFrame.h"
 #include "ui/Palette.h"
 #include "ui/ReadOnlyTextAccessibility.h"
+#include "ui/TextLayoutGeometry.h"
 
 namespace
 {
@@ -66,9 +67,57 @@ juce::String panel_changelog::ChangelogContent::getReadableText() const
     return lines.joinIntoString ("\n");
 }
 
+// Each block starts in the readable text where the one before ends, after its line break.
+juce::RectangleList<int> panel_changelog::ChangelogContent::getTextBounds (juce::Range<int> readableRange) const
+{
+    juce::RectangleList<int> bounds;
+    auto start = 0;
+
+    for (const auto& block : rendered)
+    {
+        const auto& text = block.text.getText();
+        const auto length = text.length();
+
+        if (const auto inBlock = readableRange.getIntersectionWith ({ start, start + length }); ! inBlock.isEmpty())
+            for (const auto& r : TextLayoutGeometry::boundsOf (block.layout, text, inBlock - start))
+                bounds.addWithoutMerging (r.translated (block.indent, block.y).getSmallestIntegerContainer());
+
+        start += length + 1;
+    }
+
+    return bounds;
+}
+
+int panel_changelog::ChangelogContent::getTextIndexAt (juce::Point<int> point) const
+{
+    // The last block with text that starts above the point, or the first below it.
+    const RenderedBlock* chosen = nullptr;
+    auto start = 0, chosenStart = 0;
+
+    for (const auto& block : rendered)
+    {
+        if (block.layout.getNumLines() > 0 && (chosen == nullptr || block.y <= (float) point.y))
+        {
+            chosen = &block;
+            chosenStart = start;
+        }
+
+        start += block.text.getText().length() + 1;
+    }
+
+    if (chosen == nullptr)
+        return 0;
+
+    return chosenStart + TextLayoutGeometry::indexAt (chosen->layout, chosen->text.getText(),
+                                                      point.toFloat() - juce::Point<float> (chosen->indent, chosen->y));
+}
+
 std::unique_ptr<juce::AccessibilityHandler> panel_changelog::ChangelogContent::createAccessibilityHandler()
 {
-    return std::make_unique<ReadOnlyTextAccessibility> (*this, [this] { return getReadableText(); });
+    return std::make_unique<ReadOnlyTextAccessibility> (*this, ReadOnlyTextAccessibility::Source {
+        [this] { return getReadableText(); },
+        [this] (juce::Range<int> range) { return getTextBounds (range); },
+        [this] (juce::Point<int> point) { return getTextIndexAt (point); } });
 }
 
 void panel_changelog::ChangelogContent::layoutBlocks (int newWidth, float newScale)
@@ -84,7 +133,7 @@ void panel_changelog::ChangelogContent::layoutBlocks (int newWidth, float newSca
     {
         if (block.type == MarkdownParser::blank)
         {
-            rendered.push_back ({ block.type, {}, y, 1.5f * s, 0.0f });
+            rendered.push_back ({ block.type, {}, y, 1.5f * s, 0.0f, {} });
             y += 1.5f * s;
             continue;
         }
@@ -101,7 +150,7 @@ void panel_changelog::ChangelogContent::layoutBlocks (int newWidth, float newSca
         layout.createLayout (text, juce::jmax (0.0f, (float) width - style.indent - s));
         const auto height = layout.getHeight();
 
-        rendered.push_back ({ block.type, std::move (text), y + style.spaceBefore, height, style.indent });
+        rendered.push_back ({ block.type, std::move (text), y + style.spaceBefore, height, style.indent, std::move (layout) });
         y += style.spaceBefore + height + style.spaceAfter;
     }
 

@@ -30,6 +30,7 @@ public:
             float y;                       // top of the text
             float height;                  // of the laid-out text
             float indent;                  // left offset of the text
+            juce::TextLayout layout;       // as painted, relative to (indent, y)
         };
 
         explicit ChangelogContent (const std::vector<Block>& blocksToShow);
@@ -42,8 +43,15 @@ public:
 
         const std::vector<RenderedBlock>& getRenderedBlocks() const noexcept   { return rendered; }
 
-        /** The notes as text to be read, for assistive technology. */
+        /** The notes as text to be read, for assistive technology: one block a line. */
         juce::String getReadableText() const;
+
+        /** Where a range of the readable text lies, one rectangle a line, in this component's
+            coordinates. */
+        juce::RectangleList<int> getTextBounds (juce::Range<int> readableRange) const;
+
+        /** Where in the readable text a caret put at the point would stand. */
+        int getTextIndexAt (juce::Point<int>) const;
 
         std::unique_ptr<juce::AccessibilityHandler> createAccessibilityHandler() override;
 

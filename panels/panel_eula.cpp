@@ -13,7 +13,10 @@ namespace
     public:
         std::unique_ptr<juce::AccessibilityHandler> createAccessibilityHandler() override
         {
-            return std::make_unique<ReadOnlyTextAccessibility> (*this, [this] { return getText(); });
+            return std::make_unique<ReadOnlyTextAccessibility> (*this, ReadOnlyTextAccessibility::Source {
+                [this] { return getText(); },
+                [this] (juce::Range<int> range) { return getTextBounds (range); },
+                [this] (juce::Point<int> point) { return getTextIndexAt (point); } });
         }
     };
 }

@@ -1,4 +1,5 @@
 #include "TestSupport.h"
+#include "core/InstallPathSettings.h"
 
 #include <juce_gui_basics/juce_gui_basics.h>
 #include <cstdlib>
@@ -22,6 +23,17 @@ ScopedWinePrefix::~ScopedWinePrefix()
         ::unsetenv ("WINEPREFIX");
 
     folder.getFile().deleteRecursively();
+}
+
+juce::File blockAaxFolder (const ScopedWinePrefix& prefix)
+{
+    prefix.makerFolder().createDirectory();
+    const auto aaxFolder = prefix.driveC().getChildFile ("Blocked/AAX");
+    aaxFolder.getParentDirectory().createDirectory();
+    aaxFolder.replaceWithText ("x");
+    InstallPathSettings::settingsFileIn (prefix.makerFolder())
+        .replaceWithText ("<Plugin_Manager_Settings AAX_Path=\"C:\\Blocked\\AAX\"/>");
+    return aaxFolder;
 }
 
 juce::MemoryBlock readBytes (const juce::File& file)

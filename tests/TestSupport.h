@@ -26,6 +26,10 @@ private:
     JUCE_DECLARE_NON_COPYABLE (ScopedWinePrefix)
 };
 
+/** Settings that put AAX's folder where a file stands, so that AAX fails while the other
+    formats install; the file is returned. */
+juce::File blockAaxFolder (const ScopedWinePrefix&);
+
 /** Reads a file's bytes exactly, without any newline translation. */
 juce::MemoryBlock readBytes (const juce::File& file);
 

@@ -58,6 +58,9 @@ class LinuxProgram:
         """What appeared below drive C: since the prefix was made, as sorted relative paths."""
         return sorted(_tree(os.path.join(prefix, "drive_c")) - self.made[prefix])
 
+    def tool(self, name):
+        raise NotImplementedError("the Windows test programs run under Wine only")
+
     def close(self):
         pass
 
@@ -73,6 +76,7 @@ class WineProgram:
 
     def __init__(self, exe):
         self.command = ["wine", exe]
+        self.folder = os.path.dirname(exe)
         self.prefix = tempfile.mkdtemp(prefix="ov-wine-")
         self.base = {k: v for k, v in os.environ.items() if k not in ("DISPLAY", "WAYLAND_DISPLAY")}
         self.base.update(WINEPREFIX=self.prefix, WINEDEBUG="-all",
@@ -112,6 +116,11 @@ class WineProgram:
         env = {k: v for k, v in base.items() if k not in ("WINEPREFIX",)}
         env.update({k: v for k, v in self.base.items() if k.startswith("WINE")})
         return env
+
+    def tool(self, name):
+        """A Windows program: one of the test programs built beside the executable, or Wine's own."""
+        built = os.path.join(self.folder, name + ".exe")
+        return ["wine", built if os.path.exists(built) else name]
 
     def shown_path(self, prefix, path):
         """A path below drive C: as Windows names it."""

@@ -1,5 +1,20 @@
 #include "ui/HiddenButton.h"
 
+#if JUCE_WINDOWS
+ #ifndef NOMINMAX
+  #define NOMINMAX
+ #endif
+ #include <windows.h>
+ #include <uiautomation.h>
+
+namespace juce
+{
+    // The framework's own way to raise a property change, as its toggle provider does when a
+    // toggle comes through UI Automation.
+    void sendAccessibilityPropertyChangedEvent (const AccessibilityHandler&, PROPERTYID, VARIANT);
+}
+#endif
+
 namespace
 {
     class HiddenButtonAccessibility final : public juce::AccessibilityHandler
@@ -103,6 +118,37 @@ void HiddenButton::mouseUp (const juce::MouseEvent& e)
     // A press dragged off the button ends without a change of state, so nothing else would
     // take its green away.
     repaint();
+}
+
+void HiddenButton::reportChange (Change change)
+{
+    // Without a window there is no handler, and nobody to tell.
+    auto* handler = getAccessibilityHandler();
+
+    if (handler == nullptr)
+        return;
+
+    if (change == Change::title)
+    {
+        handler->notifyAccessibilityEvent (juce::AccessibilityEvent::titleChanged);
+    }
+    else
+    {
+        // A value change is how the framework reports its own toggles where the platform reads
+        // a toggle's state as its value; UI Automation has a property of its own for it.
+        handler->notifyAccessibilityEvent (juce::AccessibilityEvent::valueChanged);
+
+       #if JUCE_WINDOWS
+        VARIANT newState;
+        VariantInit (&newState);
+        newState.vt = VT_I4;
+        newState.lVal = handler->getCurrentState().isChecked() ? ToggleState_On : ToggleState_Off;
+        juce::sendAccessibilityPropertyChangedEvent (*handler, UIA_ToggleToggleStatePropertyId, newState);
+       #endif
+    }
+
+    if (onChangeReported != nullptr)
+        onChangeReported (change);
 }
 
 bool HiddenButton::keyPressed (const juce::KeyPress&)

@@ -39,6 +39,22 @@ public:
     /** Describes the button, found by name among the parent's children. */
     static void describe (juce::Component& parent, const juce::String& buttonName, Accessible);
 
+    /** A change that assistive technology is told of while it watches the button. */
+    enum class Change
+    {
+        toggleState,   // the owner's state behind the toggle changed
+        title          // the caption changed
+    };
+
+    /** Tells assistive technology of the change, when it watches the window. The framework
+        reports a toggle itself only when the toggle came through its own accessibility
+        interface; the owner's clicks and keys change the state behind it. */
+    void reportChange (Change);
+
+    /** Called with every change as it is passed on to assistive technology, after the state
+        behind it changed; for tools that follow what a screen reader is told. */
+    std::function<void (Change)> onChangeReported;
+
 private:
     juce::Button::Listener& listener;
     Accessible accessible;

@@ -13,11 +13,18 @@
 #include "core/WindowsLocations.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace
 {
     constexpr int shiftBit = juce::ModifierKeys::shiftModifier;
     constexpr int trackedModifierBits = 15;   // Shift, Ctrl, Alt and the Command key
+
+    // The hints are drawn at half strength; a failure reason at full strength, so that it reads
+    // at more than 4.5 to 1 against the background where half strength reaches about 2.8.
+    // Functions, since the palette's colours are constants of another file, made in no set order.
+    juce::Colour hintColour()             { return Palette::warmGrey.withAlpha ((juce::uint8) 128); }
+    juce::Colour failureReasonColour()    { return Palette::warmGrey; }
 }
 
 //==============================================================================
@@ -98,7 +105,7 @@ void MainComponent::createHintLabel()
     hintLabel = std::make_unique<juce::Label>();
     addAndMakeVisible (*hintLabel);
     hintLabel->setJustificationType (juce::Justification::centred);
-    hintLabel->setColour (juce::Label::textColourId, Palette::warmGrey.withAlpha ((juce::uint8) 128));
+    hintLabel->setColour (juce::Label::textColourId, hintColour());
     hintLabel->setText (ProductDefinition::installerVersion, juce::dontSendNotification);
 }
 
@@ -122,7 +129,7 @@ void MainComponent::createKeyboardNavigation()
     {
         if (auto* button = dynamic_cast<juce::Button*> (&control))
         {
-            showingFailureReason = false;
+            setFailureReasonShown (false);
             showHintFor (*button);
         }
     };
@@ -167,6 +174,10 @@ void MainComponent::modifierKeysChanged (const juce::ModifierKeys& modifiers)
     {
         uninstallMode = (newFlags & shiftBit) != 0;
         repaint();
+
+        // INSTALL's caption, and so its title, now reads UNINSTALL or INSTALL again.
+        if (installButton->isVisible())
+            reportChange (*installButton, HiddenButton::Change::title);
     }
 
     // Ctrl, Alt and Command switch no mode; the screen is only refreshed.
@@ -204,7 +215,7 @@ void MainComponent::buttonStateChanged (juce::Button* button)
         return;
     }
 
-    showingFailureReason = false;
+    setFailureReasonShown (false);
     showHintFor (*button);
 }
 
@@ -233,14 +244,38 @@ void MainComponent::showHintFor (const juce::Button& button)
 //==============================================================================
 void MainComponent::toggleFormat (int formatIndex)
 {
-    formatSelected[(size_t) formatIndex] = ! formatSelected[(size_t) formatIndex];
+    auto selection = formatSelected;
+    selection[(size_t) formatIndex] = ! selection[(size_t) formatIndex];
+    changeSelection (selection);
     repaint();
 }
 
 void MainComponent::selectAllFormats()
 {
-    formatSelected.fill (true);
+    changeSelection ({ true, true, true });
     repaint();
+}
+
+// Assistive technology hears of each format whose selection changed, once it has changed.
+void MainComponent::changeSelection (const std::array<bool, 3>& newSelection)
+{
+    const auto previous = std::exchange (formatSelected, newSelection);
+
+    for (size_t i = 0; i < formatSelected.size(); ++i)
+        if (formatSelected[i] != previous[i])
+            reportChange (*formatButtons[i], HiddenButton::Change::toggleState);
+}
+
+void MainComponent::reportChange (juce::Button& button, HiddenButton::Change change)
+{
+    if (auto* hidden = dynamic_cast<HiddenButton*> (&button))
+        hidden->reportChange (change);
+}
+
+void MainComponent::setFailureReasonShown (bool shown)
+{
+    showingFailureReason = shown;
+    hintLabel->setColour (juce::Label::textColourId, shown ? failureReasonColour() : hintColour());
 }
 
 void MainComponent::installSelectedFormats()
@@ -251,7 +286,7 @@ void MainComponent::installSelectedFormats()
                                      formatSelected, installFolders, productName);
 
     // Every format that was processed is deselected, whatever happened to it.
-    formatSelected.fill (false);
+    changeSelection ({});
 
     juce::MouseCursor::hideWaitCursor();
 
@@ -264,7 +299,7 @@ void MainComponent::installSelectedFormats()
     else if (noted != formatResults.end())
         hintLabel->setText (noted->note, juce::dontSendNotification);
 
-    showingFailureReason = failure != formatResults.end() || noted != formatResults.end();
+    setFailureReasonShown (failure != formatResults.end() || noted != formatResults.end());
 
     installFinished = true;
 
@@ -274,6 +309,31 @@ void MainComponent::installSelectedFormats()
     selectAllButton->setVisible (false);
     installButton->setVisible (false);
     repaint();
+
+    focusAfterRun();
+}
+
+// The focus was on a button that is gone, or elsewhere on the screen; the keyboard carries on
+// from the first extras button, in reading order the first button left. A window that is not
+// active is left alone.
+void MainComponent::focusAfterRun()
+{
+    auto* peer = getPeer();
+
+    if (peer == nullptr || ! peer->isFocused())
+        return;
+
+    auto& first = *extrasButtons.front();
+    first.grabKeyboardFocus();
+
+    if (keyboard->isFocusRingShown())
+    {
+        repaint();
+
+        // The hint follows the keyboard's focus, except that a failure reason stays.
+        if (! showingFailureReason)
+            showHintFor (first);
+    }
 }
 
 // The result view in words: kept as the screen's description and read out at once.

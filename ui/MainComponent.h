@@ -6,6 +6,7 @@
 #include "core/InstallEngine.h"
 #include "ui/CustomLookAndFeel.h"
 #include "ui/KeyboardNavigation.h"
+#include "ui/HiddenButton.h"
 #include "panels/panel_eula.h"
 #include "panels/panel_support.h"
 #include "panels/panel_changelog.h"
@@ -61,6 +62,10 @@ private:
     void announceResult();
     void toggleFormat (int formatIndex);
     void selectAllFormats();
+    void changeSelection (const std::array<bool, 3>&);
+    void reportChange (juce::Button&, HiddenButton::Change);
+    void setFailureReasonShown (bool);
+    void focusAfterRun();
     void openEulaPanel();
     void openSupportPanel();
     void openChangelogPanel();

@@ -36,16 +36,21 @@ void MainScreenAccessibility::describeButtons (juce::Component& screen, State st
         const auto name = formatNames[i];
         const auto folder = [state, i] { return state.installFolders[(size_t) i]; };
 
+        const auto status = [state, folder, i] { return FormatStatus::detect (folder(), state.productName, state.productVersion, i).getStatusText(); };
+
+        // The status is read with the description, as the focus arrives: help is often skipped.
         HiddenButton::describe (screen, name, {
             [name] { return name; },
-            [name, state, folder, i] { return hintFor (name, ProductDefinition::bundleFor (folder(), state.productName, i).exists(),
-                                                       state.productVersion); },
-            [state, folder, i] { return FormatStatus::detect (folder(), state.productName, state.productVersion, i).getStatusText(); },
+            [name, state, folder, status, i] { return status() + ". " + hintFor (name, ProductDefinition::bundleFor (folder(), state.productName, i).exists(),
+                                                                                 state.productVersion); },
+            status,
             [state, i] { return state.formatSelected[(size_t) i]; } });
     }
 
+    // Removal has no button of its own: the description tells how to reach it from the keyboard.
     HiddenButton::describe (screen, "INSTALL", { [state] { return juce::String (state.uninstallMode ? "UNINSTALL" : "INSTALL"); },
-                                                 [state] { return hintFor ("INSTALL", false, state.productVersion); },
+                                                 [state] { return hintFor ("INSTALL", false, state.productVersion)
+                                                                  + ". Shift+Return removes the selected formats"; },
                                                  {}, {} });
 
     HiddenButton::describe (screen, "SELECT_ALL", { [] { return juce::String ("SELECT ALL"); }, {}, {}, {} });

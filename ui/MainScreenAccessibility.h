@@ -8,8 +8,9 @@
 
 //==============================================================================
 /** What the main screen tells assistive technology: every button's title (its caption), its
-    description (its hint), a format's toggle state (its selection) and help (its status on
-    disk), all read at the moment they are asked for; and the result of an install run in words.
+    description (its hint; for a format its status on disk first, for INSTALL also how to
+    remove), a format's toggle state (its selection) and help (its status), all read at the
+    moment they are asked for; and the result of an install run in words.
 */
 class MainScreenAccessibility
 {

@@ -5,39 +5,48 @@ namespace
     class ReadOnlyText final : public juce::AccessibilityTextInterface
     {
     public:
-        ReadOnlyText (juce::Component& owner, std::function<juce::String()> textSource)
-            : component (owner), text (std::move (textSource))
+        ReadOnlyText (juce::Component& owner, ReadOnlyTextAccessibility::Source textSource)
+            : component (owner), source (std::move (textSource))
         {
         }
 
         bool isDisplayingProtectedText() const override      { return false; }
         bool isReadOnly() const override                     { return true; }
-        int getTotalNumCharacters() const override           { return text().length(); }
+        int getTotalNumCharacters() const override           { return source.text().length(); }
         juce::Range<int> getSelection() const override       { return {}; }
         void setSelection (juce::Range<int>) override        {}
         int getTextInsertionOffset() const override          { return 0; }
         void setText (const juce::String&) override          {}
-        int getOffsetAtPoint (juce::Point<int>) const override { return 0; }
 
         juce::String getText (juce::Range<int> range) const override
         {
-            return text().substring (range.getStart(), range.getEnd());
+            return source.text().substring (range.getStart(), range.getEnd());
         }
 
-        // Where a run of characters lies is not tracked: the whole text's box stands for it.
-        juce::RectangleList<int> getTextBounds (juce::Range<int>) const override
+        // Assistive technology speaks in screen coordinates.
+        juce::RectangleList<int> getTextBounds (juce::Range<int> range) const override
         {
-            return juce::RectangleList<int> (component.getScreenBounds());
+            juce::RectangleList<int> onScreen;
+
+            for (const auto& r : source.boundsOf (range))
+                onScreen.addWithoutMerging (component.localAreaToGlobal (r));
+
+            return onScreen;
+        }
+
+        int getOffsetAtPoint (juce::Point<int> point) const override
+        {
+            return juce::jlimit (0, getTotalNumCharacters(), source.indexAt (component.getLocalPoint (nullptr, point)));
         }
 
     private:
         juce::Component& component;
-        std::function<juce::String()> text;
+        ReadOnlyTextAccessibility::Source source;
     };
 }
 
-ReadOnlyTextAccessibility::ReadOnlyTextAccessibility (juce::Component& shown, std::function<juce::String()> text)
+ReadOnlyTextAccessibility::ReadOnlyTextAccessibility (juce::Component& shown, Source source)
     : juce::AccessibilityHandler (shown, juce::AccessibilityRole::staticText, {},
-                                  { std::unique_ptr<juce::AccessibilityTextInterface> (std::make_unique<ReadOnlyText> (shown, std::move (text))) })
+                                  { std::unique_ptr<juce::AccessibilityTextInterface> (std::make_unique<ReadOnlyText> (shown, std::move (source))) })
 {
 }

@@ -619,6 +619,83 @@ class UndeletableFileTests(CommandLineTestCase):
         self.assert_no_staging_left()
 
 
+class RunningHostTests(CommandLineTestCase):
+    """A stand-in host holding the installed plug-in, as a studio's running host does. Under Wine,
+    as on Windows, a loaded module cannot be deleted though its folder can be moved, and a file
+    open without delete sharing cannot be moved at all."""
+
+    def setUp(self):
+        if not PROGRAM.is_wine:
+            self.skipTest("on Linux an open or loaded file blocks neither a rename nor a delete")
+        super().setUp()
+
+    def hold(self, how, path):
+        holder = subprocess.Popen([*PROGRAM.tool("ov_module_holder"), how, self.prefix.shown(path)],
+                                  env=headless_environment(self.prefix.path), stdin=subprocess.PIPE,
+                                  stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
+        self.addCleanup(self.release, holder)
+        line = holder.stdout.readline()
+        self.assertTrue(line.startswith("holding "), line + holder.stderr.read())
+        return holder
+
+    def release(self, holder):
+        if holder.poll() is None:
+            holder.stdin.close()
+            holder.wait(60)
+
+    def pending_removals(self):
+        done = subprocess.run([*PROGRAM.tool("reg"), "query", "HKLM\\System\\CurrentControlSet\\Control\\Session Manager",
+                               "/v", "PendingFileRenameOperations"], env=headless_environment(self.prefix.path),
+                              capture_output=True, text=True, timeout=60)
+        return done.stdout
+
+    def test_an_update_and_a_removal_with_a_loaded_module_succeed_and_it_goes_once_released(self):
+        self.assertEqual(self.run_binary("install", "vst3").returncode, 0)
+        holder = self.hold("load", os.path.join(self.prefix.folder("VST3"), VERSION_FILES["VST3"]))
+
+        done = self.run_binary("install", "vst3", "--json")
+        self.assertEqual(done.returncode, 0, done.stdout + done.stderr)
+        entry = json.loads(done.stdout)["formats"][0]
+        self.assertEqual((entry["result"], entry["reason"]), ("installed", None))
+        self.assertTrue(entry["note"], entry)
+        self.assert_bundle_is_the_archive("VST3")
+        # What the host still holds is queued for removal at the next restart.
+        self.assertIn("Kelvara 2.vst3", self.pending_removals())
+
+        done = self.run_binary("uninstall", "vst3")
+        self.assertEqual(done.returncode, 0, done.stdout + done.stderr)
+        self.assertEqual(done.stdout.splitlines()[0], "VST3: uninstalled")
+        self.assertFalse(os.path.exists(self.prefix.bundle("VST3")))
+        self.assertEqual(self.status_json()["formats"][0]["state"], "absent")
+
+        self.release(holder)
+        done = self.run_binary("uninstall", "vst3")
+        self.assertEqual((done.returncode, done.stdout), (0, "VST3: uninstalled\n"))
+        self.assertEqual(os.listdir(self.prefix.folder("VST3")), [])
+
+    def test_a_file_held_open_stays_whole_and_the_run_exits_3_for_a_later_retry(self):
+        self.assertEqual(self.run_binary("install", "clap", "aax").returncode, 0)
+        holder = self.hold("open", self.prefix.bundle("CLAP"))
+
+        done = self.run_binary("uninstall", "clap", "aax", "--json")
+        self.assertEqual(done.returncode, 3, done.stdout + done.stderr)
+        clap, aax = json.loads(done.stdout)["formats"]
+        self.assertEqual((clap["result"], aax["result"]), ("failed", "uninstalled"))
+        self.assertTrue(clap["reason"].startswith("Kelvara 2.clap is in use by "), clap["reason"])
+        self.assertTrue(clap["reason"].endswith("; close it and run the installer again"), clap["reason"])
+        self.assert_bundle_is_the_archive("CLAP")
+
+        # Another kind of failure in the same run makes it an ordinary failure again.
+        os.makedirs(os.path.dirname(self.prefix.folder("VST3")), exist_ok=True)
+        with open(self.prefix.folder("VST3"), "w") as f:
+            f.write("in the way")
+        done = self.run_binary("install", "vst3", "clap")
+        self.assertEqual(done.returncode, 1, done.stdout + done.stderr)
+
+        self.release(holder)
+        self.assertEqual(self.run_binary("uninstall", "clap").returncode, 0)
+        self.assertEqual(os.listdir(self.prefix.folder("CLAP")), [])
+
 if __name__ == "__main__":
     PROGRAM = program_from_arguments(sys.argv)
     unittest.main(verbosity=2)

@@ -33,3 +33,11 @@ inline juce::Label* hintLabelOf (juce::Component& parent)
 {
     return childOfType<juce::Label> (parent);
 }
+
+/** Opens a panel as a click on its opener does, and returns it. */
+template <typename Panel>
+Panel* open (juce::Component& screen, const juce::String& openerName)
+{
+    dynamic_cast<juce::Button::Listener&> (screen).buttonClicked (buttonNamed (screen, openerName));
+    return childOfType<Panel> (screen);
+}

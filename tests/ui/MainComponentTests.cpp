@@ -194,22 +194,6 @@ TEST (MainComponent, RemovesAStrayScriptFileButNotAFolderOfThatName)
     script.deleteRecursively();
 }
 
-namespace
-{
-    /** Settings that put AAX's folder where a file stands, so that format fails while the
-        others install. */
-    juce::File blockAaxFolder (const ScopedWinePrefix& prefix)
-    {
-        prefix.makerFolder().createDirectory();
-        const auto aaxFolder = prefix.driveC().getChildFile ("Blocked/AAX");
-        aaxFolder.getParentDirectory().createDirectory();
-        aaxFolder.replaceWithText ("x");
-        InstallPathSettings::settingsFileIn (prefix.makerFolder())
-            .replaceWithText ("<Plugin_Manager_Settings AAX_Path=\"C:\\Blocked\\AAX\"/>");
-        return aaxFolder;
-    }
-}
-
 TEST (MainComponent, InstallReportsEachFormatAndEndsInTheFinishedState)
 {
     ScopedWinePrefix prefix;
@@ -266,6 +250,7 @@ TEST (MainComponent, ShiftTurnsInstallIntoRemovalOfTheSelectedBundles)
     EXPECT_TRUE (clap.existsAsFile());
     EXPECT_FALSE (prefix.commonFiles().getChildFile ("Avid").exists());
 }
+<<<<<<< HEAD
 
 //==============================================================================
 // What assistive technology is told, through the framework's own accessibility handlers.
@@ -431,3 +416,5 @@ TEST (MainComponentAccessibility, ScreenReadersMeetTheButtonsInReadingOrderAndOn
     main.buttonClicked (buttonNamed (main, "INSTALL"));
     EXPECT_EQ (buttonTitles(), juce::StringArray ({ "EULA", "MANUAL", "WEBSITE", "SUPPORT", "CHANGES" }));
 }
+=======
+>>>>>>> a11y19

@@ -5,6 +5,7 @@
 #include "ui/ComponentLookup.h"
 
 #include <BinaryData.h>
+#include <cmath>
 
 namespace
 {
@@ -51,6 +52,31 @@ namespace
                     ++n;
 
         return n;
+    }
+
+    /** WCAG's relative luminance of an sRGB colour. */
+    double relativeLuminance (juce::Colour c)
+    {
+        const auto linear = [] (juce::uint8 channel)
+        {
+            const auto v = channel / 255.0;
+            return v <= 0.04045 ? v / 12.92 : std::pow ((v + 0.055) / 1.055, 2.4);
+        };
+
+        return 0.2126 * linear (c.getRed()) + 0.7152 * linear (c.getGreen()) + 0.0722 * linear (c.getBlue());
+    }
+
+    /** How far the most luminous pixel of the area, a glyph's fully covered core, stands out
+        from the background, by WCAG's contrast ratio. */
+    double textContrast (const juce::Image& image, juce::Rectangle<int> area, juce::Colour background)
+    {
+        auto brightest = 0.0;
+
+        for (int y = area.getY(); y < area.getBottom(); ++y)
+            for (int x = area.getX(); x < area.getRight(); ++x)
+                brightest = std::max (brightest, relativeLuminance (image.getPixelAt (x, y)));
+
+        return (brightest + 0.05) / (relativeLuminance (background) + 0.05);
     }
 
     /** VST3 outdated, CLAP current, AAX absent. */
@@ -129,6 +155,11 @@ TEST_P (MainScreen, NormalViewShowsEachFormatsStateAndSelection)
     // Near-black text in the rows, and the SELECT ALL button at alpha 0.1.
     EXPECT_GT (count (image, { at (15.5f), at (31.5f), at (10), at (3) }, Palette::nearBlack, 20), 3) << "VST3 name";
     EXPECT_TRUE (exactly (image.getPixelAt (at (78), at (23)), greyAtTenth)) << "SELECT ALL";
+
+    // The hint line at half strength: its fullest pixels are warm grey at 128.
+    const auto hintArea = hintLabelOf (main)->getBounds();
+    EXPECT_GT (count (image, hintArea, greyAtHalf, 1), 0);
+    EXPECT_EQ (count (image, hintArea, Palette::warmGrey, 40), 0);
 }
 
 TEST_P (MainScreen, SuccessViewReplacesTheRowsWithTheGreenPicture)
@@ -177,6 +208,12 @@ TEST_P (MainScreen, FailureViewShowsTheWarningAndTheReason)
     ASSERT_EQ (main.getFormatResults().size(), 1u);
     EXPECT_EQ (hint->getText(), main.getFormatResults()[0].reason);
     EXPECT_TRUE (hint->getText().isNotEmpty());
+
+    // The reason reads at WCAG AA for text or better; the hints' half strength would not.
+    const auto background = image.getPixelAt (hint->getX(), hint->getY());
+    EXPECT_TRUE (exactly (background, Palette::nearBlack));
+    EXPECT_GE (textContrast (image, hint->getBounds(), background), 4.5);
+    EXPECT_LT ((relativeLuminance (greyAtHalf) + 0.05) / (relativeLuminance (background) + 0.05), 4.5);
 }
 
 INSTANTIATE_TEST_SUITE_P (AtSixAndNineHundredPixels, MainScreen, ::testing::Values (600, 900));

@@ -6,13 +6,6 @@
 
 namespace
 {
-    template <typename Panel>
-    Panel* open (MainComponent& main, const juce::String& buttonName)
-    {
-        main.buttonClicked (buttonNamed (main, buttonName));
-        return childOfType<Panel> (main);
-    }
-
     /** An opened panel lies over the whole main screen and stays above its other children. */
     void expectCoversTheScreen (const MainComponent& main, const juce::Component& panel)
     {
@@ -361,77 +354,4 @@ TEST (ReleaseNotesPanel, PaintsTheHeadingAndTheNotes)
     EXPECT_GT (pixelsLike (image, { 24, 84, 100, 24 }, Palette::offWhite), 20) << "the first section's heading";
     EXPECT_GT (inked (image, { 27, 120, 18, 300 }), 20) << "bullet marks";
     EXPECT_GT (inked (image, { 48, 120, 400, 300 }), 3000) << "bullet text";
-}
-
-//==============================================================================
-// What assistive technology is told of each panel, through the framework's own handlers.
-TEST (PanelAccessibility, EachPanelIsADialogTitledWithItsHeadingAndItsButtonsAreNamed)
-{
-    ScopedWinePrefix prefix;
-    MainComponent main;
-
-    const std::pair<const char*, const char*> panels[] { { "EULA", "LICENSE AGREEMENT" }, { "SUPPORT", "SUPPORT" },
-                                                         { "CHANGES", "CHANGELOG - KELVARA 2" } };
-
-    for (const auto& [opener, title] : panels)
-    {
-        main.buttonClicked (buttonNamed (main, opener));
-        auto* panel = main.getChildren().getLast();
-        ASSERT_NE (dynamic_cast<juce::Button::Listener*> (panel), nullptr) << opener;
-
-        const auto handler = panel->createAccessibilityHandler();
-        EXPECT_EQ (handler->getTitle(), title);
-        EXPECT_EQ (handler->getRole(), juce::AccessibilityRole::dialogWindow) << opener;
-
-        const auto close = childNamed (*panel, "X")->createAccessibilityHandler();
-        EXPECT_EQ (close->getTitle(), "CLOSE") << "not the glyph's X";
-        EXPECT_EQ (close->getRole(), juce::AccessibilityRole::button);
-
-        // Pressing it through the handler closes the panel, as a click does.
-        EXPECT_TRUE (close->getActions().invoke (juce::AccessibilityActionType::press));
-        EXPECT_EQ (panel->getParentComponent(), nullptr) << opener;
-    }
-
-    auto* support = open<panel_support> (main, "SUPPORT");
-    EXPECT_EQ (childNamed (*support, "DISCORD")->createAccessibilityHandler()->getTitle(), "DISCORD");
-    EXPECT_EQ (childNamed (*support, "MAIL")->createAccessibilityHandler()->getTitle(), "E-MAIL");
-}
-
-TEST (PanelAccessibility, TheLicenceIsReadOnlyTextHoldingTheAgreement)
-{
-    ScopedWinePrefix prefix;
-    MainComponent main;
-    auto* panel = open<panel_eula> (main, "EULA");
-    auto* editor = childOfType<juce::TextEditor> (*panel);
-    ASSERT_NE (editor, nullptr);
-
-    const auto handler = editor->createAccessibilityHandler();
-    EXPECT_EQ (handler->getRole(), juce::AccessibilityRole::staticText);
-
-    auto* text = handler->getTextInterface();
-    ASSERT_NE (text, nullptr);
-    EXPECT_TRUE (text->isReadOnly());
-    EXPECT_EQ (text->getTotalNumCharacters(), eulaText.length());
-    EXPECT_EQ (text->getText ({ 0, 40 }), eulaText.substring (0, 40));
-
-    // Assistive technology cannot change it.
-    text->setText ("changed");
-    EXPECT_EQ (editor->getText(), eulaText);
-}
-
-TEST (PanelAccessibility, TheReleaseNotesAreReadableTextWithoutTheirMarkdownMarks)
-{
-    ScopedWinePrefix prefix;
-    panel_changelog panel ("# Kelvara 2 Changelog\n\n## v2.4\n\n- **Fixed:** a crash\n- *Faster* start\n", "Kelvara 2");
-    panel.scale = 6.0f;
-    panel.setBounds (0, 0, 600, 600);
-
-    auto& content = const_cast<panel_changelog::ChangelogContent&> (panel.getContent());
-    const auto handler = content.createAccessibilityHandler();
-    EXPECT_EQ (handler->getRole(), juce::AccessibilityRole::staticText);
-
-    auto* text = handler->getTextInterface();
-    ASSERT_NE (text, nullptr);
-    EXPECT_TRUE (text->isReadOnly());
-    EXPECT_EQ (text->getText ({ 0, text->getTotalNumCharacters() }), "v2.4\n\nFixed: a crash\nFaster start\n");
 }
