@@ -48,9 +48,10 @@ if(WIN32 AND NOT MSVC)
         pthread)
 endif()
 
-if(WIN32)
+if(WIN32 AND NOT EXISTS "${OV_JUCE_DIR}/modules/juce_graphics/image_formats/pnglib")
     # Debian's framework tree leaves out its copies of zlib, libpng and libjpeg; on Windows they
-    # come from the toolchain (tools/build_windows.sh cross-builds them, vcpkg has them for MSVC).
+    # come from the toolchain (tools/build_windows.sh cross-builds them, vcpkg has them for
+    # MSVC). The framework as published compiles its own copies.
     find_package(ZLIB REQUIRED)
     find_package(PNG REQUIRED)
     find_package(JPEG REQUIRED)
