@@ -124,6 +124,10 @@ void ov_installerApplication::MainWindow::resized()
 {
     DocumentWindow::resized();
 
+    // On Windows the system applies the aspect ratio while the user drags. A correction
+    // there would never settle: the window's height counts the native title bar, so each
+    // square came back a title bar lower and the window shrank step by step.
+   #if ! JUCE_WINDOWS
     // While the constructor assembles the window its sizes pass through other shapes.
     if (! isVisible())
         return;
@@ -149,6 +153,7 @@ void ov_installerApplication::MainWindow::resized()
         if (safeThis != nullptr)
             safeThis->squareUp();
     });
+   #endif
 }
 
 void ov_installerApplication::MainWindow::squareUp()
