@@ -6,6 +6,41 @@
 
 #include <cstdio>
 
+#if JUCE_WINDOWS
+ #ifndef NOMINMAX
+  #define NOMINMAX
+ #endif
+ #ifndef WIN32_LEAN_AND_MEAN
+  #define WIN32_LEAN_AND_MEAN
+ #endif
+ #include <windows.h>
+
+namespace
+{
+    /** Wine's ntdll exports wine_get_version; Windows' own does not. */
+    bool isRunningUnderWine()
+    {
+        const auto ntdll = GetModuleHandleW (L"ntdll.dll");
+        return ntdll != nullptr && GetProcAddress (ntdll, "wine_get_version") != nullptr;
+    }
+}
+#endif
+
+namespace
+{
+    bool hasNoDisplay()
+    {
+       #if JUCE_WINDOWS
+        // Wine without an X display gives the program a display-less desktop that never
+        // shows a window, so there the X display itself is asked for.
+        if (isRunningUnderWine())
+            return juce::SystemStats::getEnvironmentVariable ("DISPLAY", {}).isEmpty();
+       #endif
+
+        return juce::Desktop::getInstance().getDisplays().getPrimaryDisplay() == nullptr;
+    }
+}
+
 ov_installerApplication::~ov_installerApplication()
 {
     xEventQueueWatcher = nullptr;
@@ -19,7 +54,7 @@ bool ov_installerApplication::moreThanOneInstanceAllowed()           { return tr
 void ov_installerApplication::initialise (const juce::String&)
 {
     // With no display to show it on, the framework cannot place the window and would crash.
-    if (juce::Desktop::getInstance().getDisplays().getPrimaryDisplay() == nullptr)
+    if (hasNoDisplay())
     {
         std::fputs ("ov_installer: there is no display to open the window on "
                     "(the commands need none: ov_installer --help)\n", stderr);
@@ -67,6 +102,13 @@ ov_installerApplication::MainWindow::MainWindow (const juce::String& name)
    #endif
 
     setVisible (true);
+
+   #if JUCE_WINDOWS
+    // Wine presents Direct2D windows as solid black, as it stubs composition swap chains; the
+    // framework's software renderer draws correctly there. Windows keeps the default.
+    if (auto* peer = getPeer(); peer != nullptr && isRunningUnderWine())
+        peer->setCurrentRenderingEngine (peer->getAvailableRenderingEngines().indexOf ("Software Renderer"));
+   #endif
 }
 
 // Window managers on Linux are told only the minimum and maximum size, not the aspect
@@ -82,6 +124,10 @@ void ov_installerApplication::MainWindow::resized()
 {
     DocumentWindow::resized();
 
+    // On Windows the system applies the aspect ratio while the user drags. A correction
+    // there would never settle: the window's height counts the native title bar, so each
+    // square came back a title bar lower and the window shrank step by step.
+   #if ! JUCE_WINDOWS
     // While the constructor assembles the window its sizes pass through other shapes.
     if (! isVisible())
         return;
@@ -107,6 +153,7 @@ void ov_installerApplication::MainWindow::resized()
         if (safeThis != nullptr)
             safeThis->squareUp();
     });
+   #endif
 }
 
 void ov_installerApplication::MainWindow::squareUp()

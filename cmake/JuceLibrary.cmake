@@ -38,3 +38,22 @@ if(CMAKE_SYSTEM_NAME STREQUAL "Linux")
     find_package(ZLIB REQUIRED)
     target_link_libraries(ov_juce PUBLIC ZLIB::ZLIB juce::pkgconfig_JUCE_IMG_LINUX_DEPS)
 endif()
+
+if(WIN32 AND NOT MSVC)
+    # MSVC takes the system libraries from the framework's #pragma comment (lib) lines, which
+    # the MinGW-w64 linkers ignore; there they are named here.
+    target_link_libraries(ov_juce PUBLIC
+        d2d1 d3d11 dcomp dxgi dwrite dxguid dwmapi dbghelp imm32 comctl32 comdlg32 shlwapi
+        version wininet winmm ws2_32 ole32 oleaut32 uuid rpcrt4 gdi32 shell32 user32 advapi32
+        pthread)
+endif()
+
+if(WIN32 AND NOT EXISTS "${OV_JUCE_DIR}/modules/juce_graphics/image_formats/pnglib")
+    # Debian's framework tree leaves out its copies of zlib, libpng and libjpeg; on Windows they
+    # come from the toolchain (tools/build_windows.sh cross-builds them, vcpkg has them for
+    # MSVC). The framework as published compiles its own copies.
+    find_package(ZLIB REQUIRED)
+    find_package(PNG REQUIRED)
+    find_package(JPEG REQUIRED)
+    target_link_libraries(ov_juce PUBLIC PNG::PNG JPEG::JPEG ZLIB::ZLIB)
+endif()

@@ -12,16 +12,12 @@ ScopedWinePrefix::ScopedWinePrefix()
     previous = hadPrevious ? juce::String (existing) : juce::String();
 
     folder.getFile().createDirectory();
-    ::setenv ("WINEPREFIX", folder.getFile().getFullPathName().toRawUTF8(), 1);
+    setEnvironment ("WINEPREFIX", folder.getFile().getFullPathName().toRawUTF8());
 }
 
 ScopedWinePrefix::~ScopedWinePrefix()
 {
-    if (hadPrevious)
-        ::setenv ("WINEPREFIX", previous.toRawUTF8(), 1);
-    else
-        ::unsetenv ("WINEPREFIX");
-
+    setEnvironment ("WINEPREFIX", hadPrevious ? previous.toRawUTF8() : nullptr);
     folder.getFile().deleteRecursively();
 }
 
@@ -34,6 +30,24 @@ juce::File blockAaxFolder (const ScopedWinePrefix& prefix)
     InstallPathSettings::settingsFileIn (prefix.makerFolder())
         .replaceWithText ("<Plugin_Manager_Settings AAX_Path=\"C:\\Blocked\\AAX\"/>");
     return aaxFolder;
+}
+
+bool runsOnWindows()
+{
+    return (juce::SystemStats::getOperatingSystemType() & juce::SystemStats::Windows) != 0;
+}
+
+void setEnvironment (const char* name, const char* value)
+{
+   #if JUCE_WINDOWS
+    // The C library's own copy of the environment is the one getenv reads.
+    _putenv_s (name, value != nullptr ? value : "");
+   #else
+    if (value != nullptr)
+        ::setenv (name, value, 1);
+    else
+        ::unsetenv (name);
+   #endif
 }
 
 juce::MemoryBlock readBytes (const juce::File& file)

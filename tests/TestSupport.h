@@ -30,6 +30,21 @@ private:
     formats install; the file is returned. */
 juce::File blockAaxFolder (const ScopedWinePrefix&);
 
+/** Sets or, given nothing, removes an environment variable of this process. */
+void setEnvironment (const char* name, const char* value);
+
+/** Skips a test that checks how the Windows folders map into a Wine prefix: on Windows they
+    are the system's own, and the test would write into them. */
+#define OV_SKIP_ON_WINDOWS_WINE_PREFIX() \
+    OV_SKIP_ON_WINDOWS ("drive C: is a Wine prefix folder only off Windows")
+
+/** Skips a test that only makes sense on POSIX systems, naming the reason. */
+#define OV_SKIP_ON_WINDOWS(reason) \
+    if (! runsOnWindows()) {} else GTEST_SKIP() << "POSIX only: " reason
+
+/** True in the Windows build, asked at run time so that the code after a skip still counts. */
+bool runsOnWindows();
+
 /** Reads a file's bytes exactly, without any newline translation. */
 juce::MemoryBlock readBytes (const juce::File& file);
 

@@ -8,7 +8,9 @@ build="${OV_BUILD_DIR:-$root/build}"
 if [[ ! -f "$build/CMakeCache.txt" ]]; then
     generator=()
     command -v ninja > /dev/null && generator=(-G Ninja)
-    cmake -S "$root" -B "$build" "${generator[@]}" -DCMAKE_BUILD_TYPE=RelWithDebInfo
+    windows=()
+    [[ -n "${OV_WINDOWS_BUILD_DIR:-}" ]] && windows=(-DOV_WINDOWS_BUILD_DIR="$OV_WINDOWS_BUILD_DIR")
+    cmake -S "$root" -B "$build" "${generator[@]}" -DCMAKE_BUILD_TYPE=RelWithDebInfo "${windows[@]}"
 fi
 
 if (( $# > 0 )); then

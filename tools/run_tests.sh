@@ -7,6 +7,8 @@ build="${OV_BUILD_DIR:-$root/build}"
 
 bash "$root/tools/setup.sh"
 bash "$root/tools/build.sh"
+# The Windows executable and unit tests, which the windows.* tests run under Wine.
+bash "$root/tools/build_windows.sh" "${OV_WINDOWS_BUILD_DIR:-$root/build-windows}"
 
 ctest_command=(ctest --test-dir "$build" --output-on-failure --timeout 600 "$@")
 

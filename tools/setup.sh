@@ -23,6 +23,11 @@ packages=(
     libmagickcore-6.q16-6-extra
     # the Windows pieces: payload modules and resource scripts, and the 32-bit test module
     gcc-mingw-w64-x86-64 binutils-mingw-w64-x86-64 gcc-mingw-w64-i686 binutils-mingw-w64-i686
+    # the Windows executable (tools/build_windows.sh): clang and lld with GCC's libstdc++ for
+    # MinGW-w64, zlib for MinGW-w64, GoogleTest's sources; Wine runs it, with the font the
+    # framework asks for there
+    clang-14 lld-14 g++-mingw-w64-x86-64-posix libz-mingw-w64-dev googletest patch
+    wine wine64 ttf-bitstream-vera
     # fuzzing with sanitizers
     clang libclang-rt-14-dev
 )

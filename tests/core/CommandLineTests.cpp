@@ -163,6 +163,7 @@ TEST (CommandLineParsing, FormatNamesAreTheOnesOnTheScreen)
 //==============================================================================
 TEST (CommandLineRun, UsageErrorGoesToStandardErrorWithTheHint)
 {
+    OV_SKIP_ON_WINDOWS_WINE_PREFIX();
     const ScopedWinePrefix prefix;
     prefix.makerFolder().createDirectory();
 
@@ -196,6 +197,7 @@ TEST (CommandLineRun, VersionAndHelpOnStandardOutput)
 
 TEST (CommandLineRun, ProgressOnlyWhenStandardErrorIsATerminal)
 {
+    OV_SKIP_ON_WINDOWS_WINE_PREFIX();
     const ScopedWinePrefix prefix;
 
     const auto quiet = runCaptured (parse ({ "install", "aax", "vst3" }), false);
@@ -217,6 +219,7 @@ TEST (CommandLineRun, ProgressOnlyWhenStandardErrorIsATerminal)
 
 TEST (CommandLineRun, StatusReadsTheFoldersFromTheSettingsFile)
 {
+    OV_SKIP_ON_WINDOWS_WINE_PREFIX();
     const ScopedWinePrefix prefix;
     prefix.makerFolder().createDirectory();
     const auto custom = prefix.driveC().getChildFile ("Studio/VST3");
@@ -240,6 +243,7 @@ TEST (CommandLineRun, StatusReadsTheFoldersFromTheSettingsFile)
 
 TEST (CommandLineRun, WithoutTheSettingsFileTheDefaultsAreWrittenAndUsed)
 {
+    OV_SKIP_ON_WINDOWS_WINE_PREFIX();
     const ScopedWinePrefix prefix;
     prefix.makerFolder().createDirectory();
 
@@ -275,6 +279,8 @@ TEST (CommandLineReport, StateWords)
 
 TEST (CommandLineReport, StatusLinesCarryNameStateVersionAndPath)
 {
+    OV_SKIP_ON_WINDOWS ("the expected paths are written in POSIX form");
+
     const juce::File folder ("/tmp/plug ins");
     const std::vector<CommandLineReport::FormatState> states
     {
@@ -309,6 +315,8 @@ TEST (CommandLineReport, StatusLinesCarryNameStateVersionAndPath)
 
 TEST (CommandLineReport, FailuresKeepTheirReasonOnOneLine)
 {
+    OV_SKIP_ON_WINDOWS ("the expected paths are written in POSIX form");
+
     const std::vector<InstallEngine::FormatResult> results { { 0, true, {}, "The old one\nis held", false },
                                                              { 1, false, "Cannot write\r\nthe folder", {}, false } };
 
@@ -338,6 +346,7 @@ TEST (CommandLineReport, FailuresKeepTheirReasonOnOneLine)
 //==============================================================================
 TEST (InstallRun, RunsTheChosenFormatsInFormatOrderAndGoesOnAfterAFailure)
 {
+    OV_SKIP_ON_WINDOWS_WINE_PREFIX();
     const ScopedWinePrefix prefix;
     const auto folder = prefix.driveC().getChildFile ("plugins");
     // A plain file where the CLAP folder should be: nothing can be unpacked under it.

@@ -156,6 +156,9 @@ TEST_F (Status, ModulesOfOtherReleasesAreJudgedByTheirVersion)
 
 TEST_F (Status, APipeWhereTheModuleShouldBeReadsAsNoVersionWithoutBlocking)
 {
+   #if JUCE_WINDOWS
+    GTEST_SKIP() << "POSIX only: Windows has no named pipes in the file system";
+   #else
     const char* modulePaths[] { "Kelvara 2.vst3/Contents/x86_64-win/Kelvara 2.vst3",
                                 "Kelvara 2.clap",
                                 "Kelvara 2.aaxplugin/Contents/x64/Kelvara 2.aaxplugin" };
@@ -179,4 +182,5 @@ TEST_F (Status, APipeWhereTheModuleShouldBeReadsAsNoVersionWithoutBlocking)
         EXPECT_TRUE (status.installed) << formatNames[formatIndex];
         EXPECT_EQ (status.getStatusText(), "INSTALLED") << formatNames[formatIndex];
     }
+   #endif
 }

@@ -91,6 +91,8 @@ TEST_F (SettingsFile, AFolderInTheFilesPlaceCountsAsMissing)
 
 TEST_F (SettingsFile, PathsInEveryFormAreReadAndMissingFoldersCreated)
 {
+    OV_SKIP_ON_WINDOWS_WINE_PREFIX();
+
     const auto folders = resolveFrom ("<Other_Tag VST3_Path=\"C:\\Audio\\My VST3\" "
                                       "CLAP_Path=\"\\Audio\\Clap Plugins\\\" "
                                       "AAX_Path=\"\\\\studio-nas\\plugins\\AAX\"/>");
@@ -108,6 +110,8 @@ TEST_F (SettingsFile, PathsInEveryFormAreReadAndMissingFoldersCreated)
 
 TEST_F (SettingsFile, APathWithNoPlaceKeepsTheDefault)
 {
+    OV_SKIP_ON_WINDOWS_WINE_PREFIX();
+
     const auto folders = resolveFrom ("<Plugin_Manager_Settings VST3_Path=\"\\\\?\\pipe\\vst3\" "
                                       "CLAP_Path=\"\\\\lonely-server\" AAX_Path=\"C:\\A\"/>");
 
@@ -120,6 +124,9 @@ TEST_F (SettingsFile, APathWithNoPlaceKeepsTheDefault)
 
 TEST_F (SettingsFile, APipeInTheFilesPlaceIsNeverOpened)
 {
+   #if JUCE_WINDOWS
+    GTEST_SKIP() << "POSIX only: Windows has no named pipes in the file system";
+   #else
     prefix.makerFolder().createDirectory();
     ASSERT_EQ (mkfifo (settingsFile().getFullPathName().toRawUTF8(), 0600), 0);
 
@@ -141,10 +148,13 @@ TEST_F (SettingsFile, APipeInTheFilesPlaceIsNeverOpened)
     struct stat info {};
     ASSERT_EQ (stat (settingsFile().getFullPathName().toRawUTF8(), &info), 0);
     EXPECT_TRUE (S_ISFIFO (info.st_mode));
+   #endif
 }
 
 TEST_F (SettingsFile, AFileWithoutTheNoteIsReadAndNotRewritten)
 {
+    OV_SKIP_ON_WINDOWS_WINE_PREFIX();
+
     const juce::String content ("<Plugin_Manager_Settings VST3_Path=\"C:\\V\" CLAP_Path=\"C:\\C\" AAX_Path=\"C:\\A\"/>");
     const auto folders = resolveFrom (content);
 
@@ -156,6 +166,8 @@ TEST_F (SettingsFile, AFileWithoutTheNoteIsReadAndNotRewritten)
 
 TEST_F (SettingsFile, AbsentOrEmptyPathsKeepTheDefault)
 {
+    OV_SKIP_ON_WINDOWS_WINE_PREFIX();
+
     const auto folders = resolveFrom ("<Plugin_Manager_Settings VST3_Path=\"\" AAX_Path=\"   \" CLAP_Path=\"C:\\C\"/>");
 
     EXPECT_EQ (folders[0], defaults()[0]);
@@ -208,6 +220,8 @@ TEST_F (SettingsFile, AFileThatIsNotUtf8IsLeftAloneAndTheDefaultsServe)
 
 TEST_F (SettingsFile, ByteOrderMarksOfUtf8AndUtf16AreRead)
 {
+    OV_SKIP_ON_WINDOWS_WINE_PREFIX();
+
     prefix.makerFolder().createDirectory();
     const auto content = juce::String::fromUTF8 ("<Plugin_Manager_Settings VST3_Path=\"C:\\Pl\xc3\x9cgins\"/>");
 

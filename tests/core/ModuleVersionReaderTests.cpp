@@ -574,6 +574,8 @@ TEST (ModuleVersionReader, ReadsLittleOfANineMegabyteModule)
 //==============================================================================
 TEST (ModuleVersionReader, AgreesWithAnIndependentReader)
 {
+    OV_SKIP_ON_WINDOWS ("the independent reader is this system's Python with pefile");
+
     const juce::File python ("/usr/bin/python3");
 
     if (! python.existsAsFile())
@@ -621,4 +623,37 @@ TEST (ModuleVersionReader, AgreesWithAnIndependentReader)
     // The independent reader saw the versions too, not just empty answers.
     EXPECT_EQ (independent["Kelvara 2.vst3"], payloadVersion);
     EXPECT_EQ (independent["version_1.2.3.4_pe32.dll"], "1.2.3.4");
+}
+
+// Windows' own reader (GetFileVersionInfoW, under Wine Wine's) against the portable one, on
+// every test module and the payload's VST3 module.
+TEST (ModuleVersionReader, AgreesWithTheSystemsReaderOnWindows)
+{
+    if (! runsOnWindows())
+        GTEST_SKIP() << "Windows only: the system's reader is GetFileVersionInfoW";
+
+    const TemporaryFolder payloads;
+    const auto vst3 = vst3Module();
+    const auto vst3File = payloads.folder.getChildFile ("Kelvara 2.vst3");
+    ASSERT_TRUE (vst3File.replaceWithData (vst3.getData(), vst3.getSize()));
+
+    auto modules = modulesFolder().findChildFiles (juce::File::findFiles, false);
+    modules.add (vst3File);
+    ASSERT_GE (modules.size(), 8);
+
+    std::map<juce::String, juce::String> systemVersions;
+
+    for (const auto& module : modules)
+    {
+        juce::FileInputStream stream (module);
+        ASSERT_TRUE (stream.openedOk()) << module.getFileName();
+
+        systemVersions[module.getFileName()] = module.getVersion();
+        EXPECT_EQ (module.getVersion(), ModuleVersionReader::readFileVersion (stream)) << module.getFileName();
+    }
+
+    EXPECT_EQ (systemVersions["Kelvara 2.vst3"], "2.4.3.0");
+    EXPECT_EQ (systemVersions["version_2.4.2.9.dll"], "2.4.2.9");
+    EXPECT_EQ (systemVersions["version_2.4.10.0.dll"], "2.4.10.0");
+    EXPECT_EQ (systemVersions["no_version.dll"], "");
 }

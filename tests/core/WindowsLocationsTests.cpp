@@ -5,6 +5,8 @@
 
 TEST (WinePrefix, ComesFromTheEnvironmentOrTheHomeFolder)
 {
+    OV_SKIP_ON_WINDOWS_WINE_PREFIX();
+
     {
         ScopedWinePrefix prefix;
         EXPECT_EQ (WindowsLocations::winePrefix(), prefix.prefix());
@@ -15,18 +17,17 @@ TEST (WinePrefix, ComesFromTheEnvironmentOrTheHomeFolder)
     const juce::String restore = saved != nullptr ? juce::String (saved) : juce::String();
 
     // An empty WINEPREFIX counts as unset, as it does for Wine.
-    ::setenv ("WINEPREFIX", "", 1);
+    setEnvironment ("WINEPREFIX", "");
     EXPECT_EQ (WindowsLocations::winePrefix(),
                juce::File::getSpecialLocation (juce::File::userHomeDirectory).getChildFile (".wine"));
 
-    if (saved != nullptr)
-        ::setenv ("WINEPREFIX", restore.toRawUTF8(), 1);
-    else
-        ::unsetenv ("WINEPREFIX");
+    setEnvironment ("WINEPREFIX", saved != nullptr ? restore.toRawUTF8() : nullptr);
 }
 
 TEST (WindowsFolders, LieInsideTheDriveCOfThePrefix)
 {
+    OV_SKIP_ON_WINDOWS_WINE_PREFIX();
+
     ScopedWinePrefix prefix;
 
     EXPECT_EQ (WindowsLocations::commonFilesFolder(), prefix.commonFiles());
@@ -35,6 +36,8 @@ TEST (WindowsFolders, LieInsideTheDriveCOfThePrefix)
 
 TEST (SettingsPaths, DriveLettersMapIntoThePrefixWithEitherSeparator)
 {
+    OV_SKIP_ON_WINDOWS_WINE_PREFIX();
+
     ScopedWinePrefix prefix;
     const auto vst3 = prefix.commonFiles().getChildFile ("VST3");
 
@@ -53,6 +56,8 @@ TEST (SettingsPaths, DriveLettersMapIntoThePrefixWithEitherSeparator)
 
 TEST (SettingsPaths, DotDotCannotClimbAboveTheDrive)
 {
+    OV_SKIP_ON_WINDOWS_WINE_PREFIX();
+
     ScopedWinePrefix prefix;
 
     EXPECT_EQ (WindowsLocations::fileFromSettingsPath ("C:\\..\\..\\etc"), prefix.driveC().getChildFile ("etc"));
@@ -61,6 +66,8 @@ TEST (SettingsPaths, DotDotCannotClimbAboveTheDrive)
 
 TEST (SettingsPaths, RootedPathsWithoutADriveAreOnDriveC)
 {
+    OV_SKIP_ON_WINDOWS_WINE_PREFIX();
+
     ScopedWinePrefix prefix;
 
     // As Windows reads them: on the installer's drive, never from the root of this system.
@@ -72,6 +79,8 @@ TEST (SettingsPaths, RootedPathsWithoutADriveAreOnDriveC)
 
 TEST (SettingsPaths, UncPathsGoThroughThePrefixsUncFolder)
 {
+    OV_SKIP_ON_WINDOWS_WINE_PREFIX();
+
     ScopedWinePrefix prefix;
     const auto share = prefix.prefix().getChildFile ("dosdevices/unc/studio-nas/plugins");
 
@@ -89,6 +98,8 @@ TEST (SettingsPaths, UncPathsGoThroughThePrefixsUncFolder)
 
 TEST (SettingsPaths, RelativePathsStayBelowTheCurrentFolder)
 {
+    OV_SKIP_ON_WINDOWS_WINE_PREFIX();
+
     ScopedWinePrefix prefix;
     const auto current = juce::File::getCurrentWorkingDirectory();
 
@@ -102,6 +113,8 @@ TEST (SettingsPaths, RelativePathsStayBelowTheCurrentFolder)
 
 TEST (SettingsPaths, FoldersInDriveCAreWrittenInWindowsForm)
 {
+    OV_SKIP_ON_WINDOWS_WINE_PREFIX();
+
     ScopedWinePrefix prefix;
 
     EXPECT_EQ (WindowsLocations::settingsPathFor (prefix.commonFiles().getChildFile ("Avid/Audio/Plug-Ins")),
