@@ -174,7 +174,7 @@ if [[ ! -f "$build/CMakeCache.txt" ]]; then
           -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DOV_MINGW_SYSROOT="$sysroot" -DOV_JUCE_DIR="$juce" -DOV_GTEST_SOURCE_DIR=/usr/src/googletest
 fi
 
-cmake --build "$build" --parallel "$(nproc)" --target ov_installer ov_core_tests
+cmake --build "$build" --parallel "$(nproc)" --target ov_installer ov_core_tests ov_module_holder ov_accessibility_probe
 # The debug information stays in the artefacts folder's copy.
 $triple-strip --strip-debug -o "$build/ov_installer.exe" "$build/ov_installer_artefacts/RelWithDebInfo/ov_installer.exe"
 say "built $build/ov_installer.exe"
