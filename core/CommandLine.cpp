@@ -113,6 +113,9 @@ namespace
             if (! chosen[(size_t) formatIndex])
                 continue;
 
+            // A bundle that a stopped run moved aside is put back first, so that its own release is judged.
+            InstallEngine::recoverAbandonedStagingFolders (folders[(size_t) formatIndex],
+                                                           ProductDefinition::bundleName (productName(), formatIndex));
             const auto status = FormatStatus::detect (folders[(size_t) formatIndex], productName(), productVersion, formatIndex);
 
             if (status.installedVersion.isNotEmpty() && FormatStatus::compareReleases (status.installedVersion, productVersion) > 0)

@@ -88,6 +88,13 @@ class WineProgram:
         self.baseline = self._drive_c_paths()
         self.made = set(self.baseline)
         subprocess.run(["wineserver", "--persistent"], env=self.base, check=True, timeout=60)
+        # The first program of a new prefix may wait a long time for Wine's desktop process to
+        # come up; one start before the tests takes that wait, however it ends.
+        try:
+            subprocess.run([*self.command, "--version"], env=self.base, timeout=90,
+                           stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        except subprocess.TimeoutExpired:
+            pass
         atexit.register(self.close)
 
     def _drive_c_paths(self):
