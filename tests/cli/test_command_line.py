@@ -473,7 +473,8 @@ class CommandLineTests(CommandLineTestCase):
         self.assertEqual(out, "CLAP: installed\nAAX: installed\n")
         # Wine's console adds its own cursor and title sequences around what the program writes.
         text = re.sub(r"\x1b\[(\d*)C", lambda m: " " * int(m.group(1) or 1), shown.decode())
-        text = re.sub(r"\x1b\[[0-9;?]*[A-Za-z]|\x1b\][^\x07]*\x07", "", text).replace("\r\n", "\n")
+        text = re.sub(r"\x1b\[[0-9;?]*[A-Za-z]|\x1b\][^\x07]*\x07", "", text)
+        text = re.sub(r"\r+\n", "\n", text)
         self.assertEqual(text, "Installing CLAP (1 of 2)...\nInstalling AAX (2 of 2)...\n")
 
     def test_the_commands_never_reach_for_a_display(self):
