@@ -53,7 +53,12 @@ namespace
             return {};
 
         const auto text = TextDecoding::decode (bytes.getData(), bytes.getSize());
-        return text ? juce::parseXML (*text) : nullptr;
+
+        // The framework's parser steps over the character that ends a hexadecimal character
+        // reference even when that character is the string's terminating zero, and then reads
+        // past the end of the text. A trailing newline, which XML ignores after the root
+        // element, is what it steps over instead.
+        return text ? juce::parseXML (*text + "\n") : nullptr;
     }
 }
 
