@@ -92,7 +92,13 @@ ov_installerApplication::MainWindow::MainWindow (const juce::String& name)
     setUsingNativeTitleBar (true);
     setContentOwned (new MainComponent(), true);
     setResizable (true, true);
+
+   #if JUCE_WINDOWS
+    setConstrainer (&squareContent);
+   #else
     getConstrainer()->setFixedAspectRatio (1.0);
+   #endif
+
     centreWithSize (getWidth(), getHeight());
 
    #if ! JUCE_WINDOWS
@@ -109,6 +115,13 @@ ov_installerApplication::MainWindow::MainWindow (const juce::String& name)
     if (auto* peer = getPeer(); peer != nullptr && isRunningUnderWine())
         peer->setCurrentRenderingEngine (peer->getAvailableRenderingEngines().indexOf ("Software Renderer"));
    #endif
+}
+
+ov_installerApplication::MainWindow::~MainWindow()
+{
+    // The native window may ask its constrainer about its last moves, and on Windows that is
+    // a member of this class, gone before the framework's own destructors run.
+    removeFromDesktop();
 }
 
 // Window managers on Linux are told only the minimum and maximum size, not the aspect

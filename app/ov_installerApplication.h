@@ -2,6 +2,7 @@
 
 #include <juce_gui_basics/juce_gui_basics.h>
 
+#include "app/SquareContentConstrainer.h"
 #include "ui/XEventQueueWatcher.h"
 
 //==============================================================================
@@ -28,6 +29,7 @@ public:
     {
     public:
         explicit MainWindow (const juce::String& name);
+        ~MainWindow() override;
 
         void closeButtonPressed() override;
         void resized() override;
@@ -40,6 +42,11 @@ public:
         // corrected to: when the window manager puts that same size back, it insists on it.
         juce::Point<int> correctedFrom;
         int correctedTo = 0;
+
+       #if JUCE_WINDOWS
+        // Windows adds its frame to the bounds it asks about; this keeps the content square.
+        SquareContentConstrainer squareContent { *this };
+       #endif
 
         JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (MainWindow)
     };

@@ -114,7 +114,15 @@ juce::File WindowsLocations::commonApplicationDataFolder()
 juce::File WindowsLocations::fileFromSettingsPath (const juce::String& path)
 {
    #if JUCE_WINDOWS
-    return juce::File (path);
+    const auto windowsPath = path.replaceCharacter ('/', '\\');
+
+    // Rooted but without a drive: on the system's drive, as every build reads it. The
+    // framework would take the drive the installer was started from, which may be a stick,
+    // a share or, under Wine, the root of the host system.
+    if (windowsPath.startsWithChar ('\\') && ! windowsPath.startsWith ("\\\\"))
+        return systemDrive().getChildFile (windowsPath.substring (1));
+
+    return juce::File (windowsPath);
    #else
     if (startsWithDriveLetter (path))
         return resolveBelowRoot (driveRoot (path[0]), path.substring (2));
@@ -149,6 +157,16 @@ juce::String WindowsLocations::settingsPathFor (const juce::File& folder)
     // Elsewhere the folder is named through Wine's drive Z:, the root of this system, which
     // is how a Windows program sees it.
     return "Z:" + folder.getFullPathName().replaceCharacter ('/', '\\');
+   #endif
+}
+
+juce::File WindowsLocations::systemDrive()
+{
+   #if JUCE_WINDOWS
+    return juce::File (juce::File::getSpecialLocation (juce::File::windowsSystemDirectory)
+                           .getFullPathName().substring (0, 3));
+   #else
+    return driveC();
    #endif
 }
 

@@ -32,6 +32,9 @@ public:
         otherwise the folder's path on drive Z:, which Wine maps to the root of this system. */
     static juce::String settingsPathFor (const juce::File& folder);
 
+    /** The drive Windows runs from, C:\ on nearly every machine; off Windows, drive C:. */
+    static juce::File systemDrive();
+
     /** The Wine prefix that stands in for the Windows system off Windows. */
     static juce::File winePrefix();
 

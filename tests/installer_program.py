@@ -50,6 +50,9 @@ class LinuxProgram:
     def environment(self, prefix, base):
         return dict(base, WINEPREFIX=prefix)
 
+    def use_display(self, env):
+        pass
+
     def shown_path(self, prefix, path):
         """A path as the program prints it: this system's own."""
         return path
@@ -87,15 +90,29 @@ class WineProgram:
         subprocess.run(["wineserver", "--wait"], env=self.base, timeout=600)
         self.baseline = self._drive_c_paths()
         self.made = set(self.baseline)
-        subprocess.run(["wineserver", "--persistent"], env=self.base, check=True, timeout=60)
+        self.display = None
+        self._start_server(self.base)
+        atexit.register(self.close)
+
+    def _start_server(self, env):
+        subprocess.run(["wineserver", "--persistent"], env=env, check=True, timeout=60)
         # The first program of a new prefix may wait a long time for Wine's desktop process to
         # come up; one start before the tests takes that wait, however it ends.
         try:
-            subprocess.run([*self.command, "--version"], env=self.base, timeout=90,
+            subprocess.run([*self.command, "--version"], env=env, timeout=90,
                            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         except subprocess.TimeoutExpired:
             pass
-        atexit.register(self.close)
+
+    def use_display(self, env):
+        """Wine's desktop process draws on the X display it started with, and windows of later
+        programs wait for it: a new display needs a new server and desktop."""
+        if env.get("DISPLAY") == self.display:
+            return
+        subprocess.run(["wineserver", "--kill"], env=self.base, timeout=60)
+        subprocess.run(["wineserver", "--wait"], env=self.base, timeout=60)
+        self.display = env.get("DISPLAY")
+        self._start_server(self.environment(self.prefix, env))
 
     def _drive_c_paths(self):
         return _tree(os.path.join(self.prefix, "drive_c"), WINE_OWN_FOLDERS)

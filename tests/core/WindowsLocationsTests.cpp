@@ -77,6 +77,26 @@ TEST (SettingsPaths, RootedPathsWithoutADriveAreOnDriveC)
     EXPECT_EQ (WindowsLocations::fileFromSettingsPath ("\\"), prefix.driveC());
 }
 
+TEST (SettingsPaths, RootedPathsWithoutADriveAreOnTheSystemDriveWhereverTheInstallerStarts)
+{
+    if (! runsOnWindows())
+        GTEST_SKIP() << "Windows only: elsewhere drive C: is the prefix's folder, tested above";
+
+    // Under Wine drive Z: is the root of the host system: a start from there must not reach it.
+    const auto started = juce::File::getCurrentWorkingDirectory();
+    const juce::File otherDrive ("Z:\\");
+
+    if (otherDrive.isDirectory())
+        otherDrive.setAsCurrentWorkingDirectory();
+
+    const auto drive = WindowsLocations::systemDrive();
+    EXPECT_EQ (WindowsLocations::fileFromSettingsPath ("\\Audio\\VST3"), drive.getChildFile ("Audio\\VST3"));
+    EXPECT_EQ (WindowsLocations::fileFromSettingsPath ("/opt/plugins/vst3"), drive.getChildFile ("opt\\plugins\\vst3"));
+    EXPECT_EQ (WindowsLocations::fileFromSettingsPath ("\\..\\..\\etc"), drive.getChildFile ("etc"));
+    EXPECT_TRUE (drive.getChildFile ("Windows\\System32").isDirectory()) << drive.getFullPathName();
+    started.setAsCurrentWorkingDirectory();
+}
+
 TEST (SettingsPaths, UncPathsGoThroughThePrefixsUncFolder)
 {
     OV_SKIP_ON_WINDOWS_WINE_PREFIX();

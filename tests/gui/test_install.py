@@ -9,7 +9,8 @@ import unittest
 import zipfile
 
 sys.path.insert(0, os.path.dirname(__file__))
-from xsession import take_program, SessionTestCase, Installer, fresh_prefix, remove_prefix, tree  # noqa: E402
+from xsession import (take_program, SessionTestCase, Installer, fresh_prefix, remove_prefix, tree, pixel,  # noqa: E402
+                      GREEN)
 
 PROGRAM = None
 RESOURCES = os.path.join(os.path.dirname(__file__), "..", "..", "resources")
@@ -226,6 +227,11 @@ class InstallTests(SessionTestCase):
         installer = self.start()
         self.click(installer, "SELECT_ALL")
         self.click(installer, "INSTALL")
+        # The success view's green gear, on both sides of its arrow.
+        shot = os.path.join(self.prefix, "screen.png")
+        x, y, _, _ = installer.geometry()
+        self.session.wait_for(lambda: all(pixel(self.session.screenshot(shot), x + gx, y + 268) == GREEN
+                                          for gx in (282, 315)), "the success view", timeout=60)
         self.finish(installer)
         for name, (_, _, archive) in FORMATS.items():
             self.assertEqual(tree(self.folder(name)), archive_tree(archive), name)

@@ -105,7 +105,9 @@ class Installer:
         if self.process.poll() is not None:
             self.log.seek(0)
             raise AssertionError("installer exited early with %s: %s" % (self.process.returncode, self.log.read()))
-        found = self.session.run("xdotool", "search", "--all", "--pid", str(self.process.pid), "--name", "^ov_installer$", check=False)
+        # Only a mapped window: Wine first makes an unmapped one of the same name, then drops it.
+        found = self.session.run("xdotool", "search", "--all", "--onlyvisible", "--pid", str(self.process.pid),
+                                 "--name", "^ov_installer$", check=False)
         ids = found.stdout.split()
         return ids[0] if ids else None
 
@@ -192,6 +194,7 @@ class SessionTestCase(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
         cls.session = XSession()
+        PROGRAM.use_display(cls.session.env)
 
     @classmethod
     def tearDownClass(cls):
