@@ -10,6 +10,7 @@ For each program, RUNS times, median and range:
     screen painted (the blue strip along its top), in a headless X session with openbox;
   - `install all`: the command in a fresh prefix, start to exit, beside `--version`, the same
     start and exit with no work, so that the difference is the install itself.
+The window is polled every 0.1 s, so start to window is good to about that much.
 Wine runs with its server and desktop already up, as on a machine where any Windows program
 has run since login; a cold prefix adds wineboot's half minute once.
 """

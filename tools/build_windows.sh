@@ -4,7 +4,7 @@
 # the GUI-free unit tests as BUILD_DIR/ov_core_tests.exe.
 #
 # What it needs besides the machine's packages (tools/setup.sh) is fetched with a private apt
-# configuration and checked against pinned SHA-256 sums, as tools/fetch_juce.sh does for JUCE:
+# configuration and checked against pinned SHA-256 sums (tools/pinned_downloads.sh), like JUCE:
 #   - Debian trixie's mingw-w64-common 12 headers (bookworm's 10 lack Direct2D 1.3 and most
 #     UI Automation provider interfaces); the CRT import libraries stay bookworm's;
 #   - libpng and libjpeg-turbo from Debian's source packages, which Debian's JUCE leaves out;
@@ -47,36 +47,15 @@ bash "$root/tools/fetch_juce.sh"
 
 # ---- downloads -----------------------------------------------------------------------------------
 
-have_all_verified () {
-    local file
-    for file in "${!sums[@]}"; do
-        [[ -f "$downloads/$file" ]] || return 1
-        echo "${sums[$file]}  $downloads/$file" | sha256sum --quiet --check - > /dev/null 2>&1 || return 1
-    done
-}
+# shellcheck source=tools/pinned_downloads.sh
+source "$root/tools/pinned_downloads.sh"
+mkdir -p "$downloads"
 
-if ! have_all_verified; then
+if ! pinned_all_verified "$downloads"; then
     say "downloading the MinGW-w64 12 headers and the libpng and libjpeg-turbo sources from Debian"
-    work="$downloads/.apt"
-    mkdir -p "$work/etc/sources.list.d" "$work/etc/preferences.d" "$work/state/lists/partial" \
-             "$work/cache/archives/partial"
-    keyring=/usr/share/keyrings/debian-archive-keyring.gpg
-    cat > "$work/etc/sources.list" <<SRC
-deb [signed-by=$keyring] http://deb.debian.org/debian trixie main
-deb-src [signed-by=$keyring] http://deb.debian.org/debian bookworm main
-SRC
-    aptOptions=(
-        -o "Dir::Etc::sourcelist=$work/etc/sources.list"
-        -o "Dir::Etc::sourceparts=$work/etc/sources.list.d"
-        -o "Dir::Etc::preferencesparts=$work/etc/preferences.d"
-        -o "Dir::State=$work/state"
-        -o "Dir::State::status=/var/lib/dpkg/status"
-        -o "Dir::Cache=$work/cache"
-        -o "APT::Architectures::=amd64"
-        -o "APT::Sandbox::User=root"
-        -o "Acquire::Retries=3"
-        -o "Debug::NoLocking=1"
-    )
+    pinned_apt "$downloads/.apt" \
+        "deb [signed-by=$pinned_keyring] http://deb.debian.org/debian trixie main" \
+        "deb-src [signed-by=$pinned_keyring] http://deb.debian.org/debian bookworm main"
     apt-get "${aptOptions[@]}" -qq update || fail "cannot reach Debian's archive for the package indexes"
     (cd "$downloads" && apt-get "${aptOptions[@]}" -qq download "mingw-w64-common=12.0.0-5") \
         || fail "apt-get could not download mingw-w64-common 12.0.0-5 from Debian trixie"
@@ -85,12 +64,7 @@ SRC
         || fail "apt-get could not download the libpng and libjpeg-turbo sources from Debian bookworm"
 fi
 
-for file in "${!sums[@]}"; do
-    [[ -f "$downloads/$file" ]] || fail "$file was not downloaded"
-    actual="$(sha256sum "$downloads/$file" | cut -d' ' -f1)"
-    [[ "$actual" == "${sums[$file]}" ]] \
-        || fail "SHA-256 mismatch for $file: expected ${sums[$file]}, got $actual"
-done
+pinned_check "$downloads" build_windows
 
 # Each prepared piece carries a stamp of what it was made from, so a change of pins or patches
 # rebuilds it and nothing else.

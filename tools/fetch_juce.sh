@@ -27,38 +27,14 @@ for tool in apt-get dpkg-source sha256sum; do
     fi
 done
 
-work="$dest/.apt"
 downloads="$dest/downloads"
-mkdir -p "$work/etc/sources.list.d" "$work/etc/preferences.d" "$work/state/lists/partial" \
-         "$work/cache/archives/partial" "$downloads"
+mkdir -p "$downloads"
+# shellcheck source=tools/pinned_downloads.sh
+source "$root/tools/pinned_downloads.sh"
 
-keyring=/usr/share/keyrings/debian-archive-keyring.gpg
-cat > "$work/etc/sources.list" <<SRC
-deb-src [signed-by=$keyring] http://deb.debian.org/debian trixie main
-SRC
-
-aptOptions=(
-    -o "Dir::Etc::sourcelist=$work/etc/sources.list"
-    -o "Dir::Etc::sourceparts=$work/etc/sources.list.d"
-    -o "Dir::Etc::preferencesparts=$work/etc/preferences.d"
-    -o "Dir::State=$work/state"
-    -o "Dir::State::status=/var/lib/dpkg/status"
-    -o "Dir::Cache=$work/cache"
-    -o "APT::Sandbox::User=root"
-    -o "Acquire::Retries=3"
-    -o "Debug::NoLocking=1"
-)
-
-have_all_verified () {
-    local file
-    for file in "${!sums[@]}"; do
-        [[ -f "$downloads/$file" ]] || return 1
-        echo "${sums[$file]}  $downloads/$file" | sha256sum --quiet --check - > /dev/null 2>&1 || return 1
-    done
-}
-
-if ! have_all_verified; then
+if ! pinned_all_verified "$downloads"; then
     echo "fetch_juce: downloading the juce $version source package from Debian trixie"
+    pinned_apt "$dest/.apt" "deb-src [signed-by=$pinned_keyring] http://deb.debian.org/debian trixie main"
     if ! apt-get "${aptOptions[@]}" -qq update; then
         echo "fetch_juce: cannot reach Debian's archive for the trixie source index" >&2
         exit 1
@@ -69,19 +45,7 @@ if ! have_all_verified; then
     fi
 fi
 
-for file in "${!sums[@]}"; do
-    if [[ ! -f "$downloads/$file" ]]; then
-        echo "fetch_juce: $file was not downloaded" >&2
-        exit 1
-    fi
-    actual="$(sha256sum "$downloads/$file" | cut -d' ' -f1)"
-    if [[ "$actual" != "${sums[$file]}" ]]; then
-        echo "fetch_juce: SHA-256 mismatch for $file" >&2
-        echo "  expected ${sums[$file]}" >&2
-        echo "  actual   $actual" >&2
-        exit 1
-    fi
-done
+pinned_check "$downloads" fetch_juce
 
 rm -rf "$tree"
 # The pinned sums above stand in for the signature check, whose key is not on a bookworm machine.
