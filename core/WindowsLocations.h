@@ -23,9 +23,10 @@ public:
     static juce::File commonApplicationDataFolder();
 
     /** Turns a path read from the settings file into a folder, as Windows would read it: a
-        path rooted without a drive (\Audio\VST3) is on drive C:, and \\server\share\rest
-        goes through the prefix's dosdevices/unc folder, as Wine maps it. A path that has no
-        such place, such as a device path, gives the empty path. */
+        path rooted without a drive (\Audio\VST3) is on drive C: (on Windows, the system
+        drive) wherever the program was started, and \\server\share\rest goes through the
+        prefix's dosdevices/unc folder, as Wine maps it. A path that has no such place, such
+        as a device path, gives the empty path. */
     static juce::File fileFromSettingsPath (const juce::String& path);
 
     /** Turns a folder into the path written to the settings file: C:\... inside drive C:,
