@@ -27,27 +27,35 @@ namespace
             root.deleteRecursively();
         }
 
-        /** Removes the folders earlier inputs made, now and then: they only cost disk. Often
-            enough that one tidy-up stays far inside the time limit of a single input, even on
-            a busy machine; thousands of runs' worth of folders once took more than 5 s. */
+        /** Removes the folders earlier inputs made, after half a second of inputs at a time:
+            in between, an input finds the folders it names already there, as most repeat. A
+            tidy-up only deletes what that half second made, so it stays far inside the 5 s
+            that libFuzzer allows an input even on a busy machine, where one after a fixed
+            count of inputs once did not. */
         void tidyUp()
         {
-            if (++runs % 100 != 0)
+            if (juce::Time::getMillisecondCounter() - lastTidyUp < 500)
                 return;
 
-            for (const auto& child : root.findChildFiles (juce::File::findFilesAndDirectories, false, "*"))
-                if (child != WindowsLocations::driveC())
-                    child.deleteRecursively();
+            removeAllBut (root, InstallPathSettings::settingsFileIn (makerFolder));
+            lastTidyUp = juce::Time::getMillisecondCounter();
+        }
 
-            for (const auto& child : WindowsLocations::driveC().findChildFiles (juce::File::findFilesAndDirectories, false, "*"))
-                if (child.getFileName() != "ProgramData")
+        static void removeAllBut (const juce::File& folder, const juce::File& kept)
+        {
+            for (const auto& child : folder.findChildFiles (juce::File::findFilesAndDirectories, false, "*"))
+            {
+                if (kept.isAChildOf (child))
+                    removeAllBut (child, kept);
+                else if (child != kept)
                     child.deleteRecursively();
+            }
         }
 
         const juce::File root = juce::File::getSpecialLocation (juce::File::tempDirectory)
                                     .getNonexistentChildFile ("ov-settings-fuzz-", "", false);
         const juce::File makerFolder = root.getChildFile ("drive_c/ProgramData/Orvanta");
-        int runs = 0;
+        juce::uint32 lastTidyUp = juce::Time::getMillisecondCounter();
     };
 
     FuzzPrefix& prefix()
