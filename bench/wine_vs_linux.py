@@ -25,7 +25,7 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.join(HERE, "..", "tests", "gui"))
 sys.path.insert(0, os.path.join(HERE, "..", "tests"))
 from installer_program import LinuxProgram, WineProgram  # noqa: E402
-from xsession import XSession, Installer, BLUE  # noqa: E402
+from xsession import XSession, Installer  # noqa: E402
 import screens  # noqa: E402
 
 
@@ -34,9 +34,7 @@ def start_to_window(session, program, shot):
     begin = time.monotonic()
     installer = Installer(session, program, prefix)
     try:
-        session.wait_for(lambda: installer.geometry()[2:] == (600, 600), "the 600 pixel window")
-        session.wait_for(lambda: screens.window_bytes(session, installer, shot)[3 * 300:3 * 301] == bytes(BLUE),
-                         "the main screen to be painted")
+        screens.wait_for_main_screen(session, installer, shot)
         return time.monotonic() - begin
     finally:
         installer.kill()

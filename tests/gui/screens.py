@@ -69,6 +69,13 @@ def settled(session, installer, path, timeout=10.0):
     return last[0]
 
 
+def wait_for_main_screen(session, installer, shot):
+    """Waits for the 600 pixel window to show the main screen: the blue strip along its top."""
+    session.wait_for(lambda: installer.geometry()[2:] == (600, 600), "the 600 pixel window")
+    session.wait_for(lambda: window_bytes(session, installer, shot)[3 * 300:3 * 301] == bytes(BLUE),
+                     "the main screen to be painted")
+
+
 def capture(session, program, scene, shot):
     """One scene from a fresh start: the pointer first parked off the window, so that no button
     has been touched when the scene's own moves begin."""
@@ -79,10 +86,8 @@ def capture(session, program, scene, shot):
         install_mixed_state(prefix)
         session.run("xdotool", "mousemove", "--sync", "1", "1")
         installer = Installer(session, program, prefix)
-        session.wait_for(lambda: installer.geometry()[2:] == (600, 600), "the 600 pixel window")
+        wait_for_main_screen(session, installer, shot)
         wx, wy, _, _ = installer.geometry()
-        session.wait_for(lambda: window_bytes(session, installer, shot)[3 * 300:3 * 301] == bytes(BLUE),
-                         "the main screen to be painted")
         screen = settled(session, installer, shot)
         for action, (x, y), changes in SCENES[scene]:
             session.run("xdotool", "mousemove", "--sync", str(wx + x), str(wy + y))

@@ -208,15 +208,15 @@ class UntouchedScreenTests(SessionTestCase):
                     for i in range(0, len(now), 3):
                         if now[i:i + 3] != before[i:i + 3]:
                             x, y = (i // 3) % 600, (i // 3) // 600
-                            within_a_level = all(abs(a - b) <= 1 for a, b in zip(now[i:i + 3], before[i:i + 3]))
-                            if in_fills(x, y) and within_a_level:
+                            in_a_fill = in_fills(x, y)
+                            if in_a_fill and all(abs(a - b) <= 1 for a, b in zip(now[i:i + 3], before[i:i + 3])):
                                 continue
                             if PROGRAM.is_wine and near_an_edge(before, x, y):
                                 at_edges += 1
-                            elif not in_fills(x, y):
-                                outside.append((x, y))
-                            else:
+                            elif in_a_fill:
                                 beyond_a_level.append((x, y))
+                            else:
+                                outside.append((x, y))
                     if PROGRAM.is_wine:
                         print("\n%s: %d pixels (%.2f %%) differ at edges" % (scene, at_edges, at_edges / 3600),
                               file=sys.stderr)
