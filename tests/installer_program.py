@@ -2,6 +2,7 @@
 executable under Wine. Each test file takes either `BINARY` or `--wine EXE` as its first
 arguments and asks the program for prefixes, environments and the paths it shows."""
 import atexit
+import glob
 import os
 import shutil
 import subprocess
@@ -145,6 +146,23 @@ class WineProgram:
         """A Windows program: one of the test programs built beside the executable, or Wine's own."""
         built = os.path.join(self.folder, name + ".exe")
         return ["wine", built if os.path.exists(built) else name]
+
+    def plant_dlls(self, folder):
+        """Copies the stand-in DLLs built beside the executable into a folder and returns the
+        environment that makes Wine prefer them to its own, as Windows' search order prefers a
+        DLL in the executable's folder or the current folder to System32's."""
+        canaries = sorted(glob.glob(os.path.join(self.folder, "canaries", "*.dll")))
+        if not canaries:
+            raise RuntimeError("no stand-in DLLs in %s/canaries: build with tools/build_windows.sh" % self.folder)
+        for canary in canaries:
+            shutil.copy(canary, folder)
+        names = ",".join(os.path.splitext(os.path.basename(canary))[0] for canary in canaries)
+        return {"WINEDLLOVERRIDES": "%s;%s=n,b" % (self.base["WINEDLLOVERRIDES"], names)}
+
+    @staticmethod
+    def loaded_dlls(folder):
+        """The planted DLLs that were loaded: each leaves NAME.dll.loaded beside itself."""
+        return sorted(name[:-len(".loaded")] for name in os.listdir(folder) if name.endswith(".loaded"))
 
     def shown_path(self, prefix, path):
         """A path below drive C: as Windows names it."""

@@ -148,7 +148,12 @@ if [[ ! -f "$build/CMakeCache.txt" ]]; then
           -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DOV_MINGW_SYSROOT="$sysroot" -DOV_JUCE_DIR="$juce" -DOV_GTEST_SOURCE_DIR=/usr/src/googletest
 fi
 
-cmake --build "$build" --parallel "$(nproc)" --target ov_installer ov_core_tests ov_module_holder ov_accessibility_probe
-# The debug information stays in the artefacts folder's copy.
-$triple-strip --strip-debug -o "$build/ov_installer.exe" "$build/ov_installer_artefacts/RelWithDebInfo/ov_installer.exe"
+cmake --build "$build" --parallel "$(nproc)" --target ov_installer ov_core_tests ov_module_holder ov_accessibility_probe ov_dll_canaries
+# The debug information and the symbol table stay in the artefacts folder's copy: nothing lies
+# after the image's last section, so a signature covers all of the file.
+$triple-strip --strip-all -o "$build/ov_installer.exe" "$build/ov_installer_artefacts/RelWithDebInfo/ov_installer.exe"
 say "built $build/ov_installer.exe"
+# Signed last, so the signature covers the image exactly as it ships.
+if [[ -n "${OV_SIGN_PFX:-}" ]]; then
+    bash "$root/tools/sign_windows.sh" "$build/ov_installer.exe"
+fi

@@ -27,7 +27,11 @@ packages=(
     # MinGW-w64, zlib for MinGW-w64, GoogleTest's sources; Wine runs it, with the font the
     # framework asks for there
     clang-14 lld-14 g++-mingw-w64-x86-64-posix libz-mingw-w64-dev googletest patch
+    # llvm-nm and llvm-dlltool: the import libraries of the delay-loaded DLLs
+    llvm-14
     wine wine64 ttf-bitstream-vera
+    # Authenticode signing of the executable (tools/sign_windows.sh) and its test certificate
+    osslsigncode openssl
     # fuzzing with sanitizers
     clang libclang-rt-14-dev
 )

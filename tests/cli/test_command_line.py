@@ -623,6 +623,42 @@ class UndeletableFileTests(CommandLineTestCase):
         self.assert_no_staging_left()
 
 
+class PlantedDllTests(CommandLineTestCase):
+    """DLLs named like those the executable imports or loads, planted in a Downloads folder beside
+    it or in the current folder, with Wine told to prefer them as Windows' search order would.
+    Run with administrator rights, any of them loading would be someone else's code."""
+
+    def setUp(self):
+        if not PROGRAM.is_wine:
+            self.skipTest("the Windows executable's DLL search; the Linux build loads no DLLs")
+        super().setUp()
+
+    def test_planted_dlls_never_load_and_the_commands_work_as_ever(self):
+        for placement in ("beside the executable", "in the current folder"):
+            with self.subTest(placement), tempfile.TemporaryDirectory(prefix="ov-downloads-") as planted, \
+                    tempfile.TemporaryDirectory(prefix="ov-elsewhere-") as elsewhere:
+                self.prefix.remove()
+                self.prefix = Prefix()
+                exe, cwd = PROGRAM.command[-1], planted
+                if placement == "beside the executable":
+                    exe, cwd = shutil.copy(exe, planted), elsewhere
+                env = dict(headless_environment(self.prefix.path), **PROGRAM.plant_dlls(planted))
+
+                def run(*args):
+                    done = subprocess.run(["wine", exe, *args], env=env, cwd=cwd, capture_output=True, text=True,
+                                          timeout=120)
+                    return done.returncode, done.stdout
+
+                self.assertEqual(run("--version"), (0, "ov_installer 1.2.0\n"))
+                code, out = run("status")
+                self.assertEqual((code, [line.split()[:2] for line in out.splitlines()]),
+                                 (0, [[name, "absent"] for name in ORDER]))
+                self.assertEqual(run("install", "all"), (0, "VST3: installed\nCLAP: installed\nAAX: installed\n"))
+                for name in ORDER:
+                    self.assert_bundle_is_the_archive(name)
+                self.assertEqual(PROGRAM.loaded_dlls(planted), [])
+
+
 class RunningHostTests(CommandLineTestCase):
     """A stand-in host holding the installed plug-in, as a studio's running host does. Under Wine,
     as on Windows, a loaded module cannot be deleted though its folder can be moved, and a file

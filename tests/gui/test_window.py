@@ -1,6 +1,7 @@
 """The real installer in a real X server: its window, its settings file, resizing and closing."""
 import os
 import re
+import shutil
 import subprocess
 import sys
 import tempfile
@@ -10,6 +11,7 @@ import unittest
 sys.path.insert(0, os.path.dirname(__file__))
 from xsession import (take_program, SessionTestCase, Installer, fresh_prefix, remove_prefix, pixel,  # noqa: E402
                       NEAR_BLACK)
+from screens import wait_for_main_screen  # noqa: E402
 
 PROGRAM = None
 DATA = os.path.join(os.path.dirname(__file__), "..", "data")
@@ -92,6 +94,20 @@ class WindowTests(SessionTestCase):
         self.assertIn("Icon (", icon)
 
         self.assertEqual(installer.close_with_window_manager(), 0)
+
+    def test_dlls_planted_beside_the_executable_never_load_into_the_window(self):
+        if not PROGRAM.is_wine:
+            self.skipTest("the Windows executable's DLL search; the Linux build loads no DLLs")
+        prefix = self.prefix()
+        with tempfile.TemporaryDirectory(prefix="ov-downloads-") as downloads:
+            exe = shutil.copy(PROGRAM.command[-1], downloads)
+            installer = Installer(self.session, PROGRAM, prefix, extra_env=PROGRAM.plant_dlls(downloads),
+                                  command=["wine", exe], cwd=downloads)
+            self.installers.append(installer)
+            shot = os.path.join(downloads, "screen.png")
+            wait_for_main_screen(self.session, installer, shot)
+            self.assertEqual(PROGRAM.loaded_dlls(downloads), [])
+            self.assertEqual(installer.close_with_window_manager(), 0)
 
     def test_without_the_makers_folder_nothing_is_written(self):
         prefix = self.prefix(with_maker_folder=False)

@@ -82,13 +82,13 @@ class XSession:
 class Installer:
     """One run of the real program with its own Wine prefix."""
 
-    def __init__(self, session, program, prefix, extra_env=None, args=(), preexec_fn=None):
+    def __init__(self, session, program, prefix, extra_env=None, args=(), preexec_fn=None, command=None, cwd=None):
         self.session = session
         env = program.environment(prefix, session.env)
         env.update(extra_env or {})
         self.log = tempfile.TemporaryFile()
-        self.process = subprocess.Popen([*program.command, *args], env=env, stdout=self.log, stderr=subprocess.STDOUT,
-                                        preexec_fn=preexec_fn)
+        self.process = subprocess.Popen([*(command or program.command), *args], env=env, stdout=self.log,
+                                        stderr=subprocess.STDOUT, preexec_fn=preexec_fn, cwd=cwd)
         self.window = session.wait_for(self._find_window, "the installer's window")
         session.wait_for(lambda: self.is_viewable(), "the window to be mapped")
         # The framework maps a 128 pixel placeholder before the main screen is built into it.
