@@ -14,6 +14,8 @@ packages=(
     libxcursor-dev libxcomposite-dev libxrender-dev libpng-dev libjpeg-dev zlib1g-dev
     # tests
     libgtest-dev python3 python3-pefile libimage-exiftool-perl unzip libxml2-utils
+    # the winget manifest, validated against winget's JSON schemas
+    python3-jsonschema python3-yaml
     # the deployment playbook, run against this machine, and its checks (ansible carries the
     # ansible.windows collection that the Windows steps use)
     ansible-core ansible ansible-lint
