@@ -54,6 +54,12 @@ class LinuxProgram:
     def use_display(self, env):
         pass
 
+    def temporary_folder(self, prefix):
+        """The user's temporary folder as the program sees it, and the environment that sets it."""
+        folder = os.path.join(prefix, "tmp")
+        os.makedirs(folder, exist_ok=True)
+        return folder, {"TMPDIR": folder}
+
     def shown_path(self, prefix, path):
         """A path as the program prints it: this system's own."""
         return path
@@ -146,6 +152,10 @@ class WineProgram:
         """A Windows program: one of the test programs built beside the executable, or Wine's own."""
         built = os.path.join(self.folder, name + ".exe")
         return ["wine", built if os.path.exists(built) else name]
+
+    def temporary_folder(self, prefix):
+        """The user's temporary folder in the prefix, %TEMP% as Wine sets it."""
+        return glob.glob(os.path.join(prefix, "drive_c", "users", "*", "Temp"))[0], {}
 
     def plant_dlls(self, folder):
         """Copies the stand-in DLLs built beside the executable into a folder and returns the

@@ -10,6 +10,7 @@
 #include "core/HintText.h"
 #include "core/InstallPathSettings.h"
 #include "core/InstallRun.h"
+#include "core/LinkSafeRemoval.h"
 #include "core/WindowsLocations.h"
 
 #include <algorithm>
@@ -74,11 +75,13 @@ MainComponent::MainComponent()
 
 MainComponent::~MainComponent()
 {
-    // A helper script that an earlier tool may have left in the temporary folder.
-    const auto strayScript = juce::File::getSpecialLocation (juce::File::tempDirectory).getChildFile ("script.sh");
+    // A helper script that an earlier tool may have left in the temporary folder. The folder is
+    // shared with everything the user runs and this process may have administrator rights, so a
+    // link there is removed, never followed.
+    const auto temporaryFolder = juce::File::getSpecialLocation (juce::File::tempDirectory);
 
-    if (strayScript.existsAsFile())
-        strayScript.deleteFile();
+    if (temporaryFolder.getChildFile ("script.sh").existsAsFile())
+        LinkSafeRemoval::deleteFileIn (temporaryFolder, "script.sh");
 }
 
 //==============================================================================

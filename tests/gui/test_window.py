@@ -95,6 +95,31 @@ class WindowTests(SessionTestCase):
 
         self.assertEqual(installer.close_with_window_manager(), 0)
 
+    def test_a_stray_script_goes_at_exit_but_through_a_link_nothing_else_does(self):
+        prefix = self.prefix()
+        temporary, env = PROGRAM.temporary_folder(prefix)
+        script = os.path.join(temporary, "script.sh")
+        elsewhere = os.path.join(prefix, "someone else's file")
+        with open(elsewhere, "w") as f:
+            f.write("keep me")
+
+        for link in (False, True):
+            if link:
+                os.symlink(elsewhere, script)
+            else:
+                with open(script, "w") as f:
+                    f.write("echo stray")
+            installer = Installer(self.session, PROGRAM, prefix, extra_env=env)
+            self.installers.append(installer)
+            self.session.wait_for(lambda: installer.geometry()[2:] == (600, 600), "600 by 600 pixels of content")
+            self.assertEqual(installer.close_with_window_manager(), 0)
+            if not link:
+                self.assertFalse(os.path.lexists(script), "the stray script is deleted at exit")
+        with open(elsewhere) as f:
+            self.assertEqual(f.read(), "keep me")
+        if os.path.lexists(script):
+            os.remove(script)
+
     def test_dlls_planted_beside_the_executable_never_load_into_the_window(self):
         if not PROGRAM.is_wine:
             self.skipTest("the Windows executable's DLL search; the Linux build loads no DLLs")
