@@ -9,10 +9,7 @@
    - the image's DependentLoadFlags tell Windows 10 1607 and later the same for the imports
      that are resolved before any code of ours runs. */
 
-#ifndef WIN32_LEAN_AND_MEAN
- #define WIN32_LEAN_AND_MEAN
-#endif
-#include <windows.h>
+#include "core/WindowsHeaders.h"
 #include <stddef.h>
 
 static void searchSystem32Only (void)

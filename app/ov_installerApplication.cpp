@@ -7,13 +7,7 @@
 #include <cstdio>
 
 #if JUCE_WINDOWS
- #ifndef NOMINMAX
-  #define NOMINMAX
- #endif
- #ifndef WIN32_LEAN_AND_MEAN
-  #define WIN32_LEAN_AND_MEAN
- #endif
- #include <windows.h>
+ #include "core/WindowsHeaders.h"
 
 namespace
 {

@@ -5,7 +5,7 @@
 #include <vector>
 
 #if JUCE_WINDOWS
- #include <windows.h>
+ #include "core/WindowsHeaders.h"
  #include <restartmanager.h>
  #include <string>
 #else

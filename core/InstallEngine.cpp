@@ -8,7 +8,7 @@
 #include <vector>
 
 #if JUCE_WINDOWS
- #include <windows.h>
+ #include "core/WindowsHeaders.h"
 #else
  #include <cerrno>
  #include <signal.h>

@@ -1,7 +1,7 @@
 #include "core/LinkSafeRemoval.h"
 
 #if JUCE_WINDOWS
- #include <windows.h>
+ #include "core/WindowsHeaders.h"
  #include <vector>
 #else
  #include <unistd.h>

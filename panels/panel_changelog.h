@@ -61,8 +61,6 @@ public:
         int width = 0;
         float scale = 9.0f;
 
-        std::unique_ptr<KeyboardNavigation> keyboard;
-
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (ChangelogContent)
     };
 

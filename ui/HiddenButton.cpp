@@ -1,10 +1,7 @@
 #include "ui/HiddenButton.h"
 
 #if JUCE_WINDOWS
- #ifndef NOMINMAX
-  #define NOMINMAX
- #endif
- #include <windows.h>
+ #include "core/WindowsHeaders.h"
  #include <uiautomation.h>
 
 namespace juce
