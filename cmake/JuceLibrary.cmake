@@ -19,7 +19,7 @@ target_compile_definitions(ov_juce
         JUCE_USE_CURL=0
         JUCE_STANDALONE_APPLICATION=1
         JUCE_APPLICATION_NAME_STRING="ov_installer"
-        JUCE_APPLICATION_VERSION_STRING="1.2.0")
+        JUCE_APPLICATION_VERSION_STRING="${PROJECT_VERSION}")
 
 target_include_directories(ov_juce INTERFACE
     $<TARGET_PROPERTY:ov_juce,INCLUDE_DIRECTORIES>)

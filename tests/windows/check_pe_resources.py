@@ -44,7 +44,9 @@ def resource_bytes(pe, name_entry):
     return pe.get_data(data.OffsetToData, data.Size)
 
 
-exe = sys.argv[1]
+# --resources-only: a stand-in executable made from the resource scripts alone.
+resources_only = "--resources-only" in sys.argv[1:]
+exe = [argument for argument in sys.argv[1:] if argument != "--resources-only"][0]
 pe = pefile.PE(exe)
 
 # Version block
@@ -106,47 +108,52 @@ if manifests:
     check(re.search(r'name="Microsoft\.Windows\.Common-Controls"\s+version="6\.0\.0\.0"', manifest) is not None,
           "manifest depends on common controls 6.0.0.0")
 
-# Imports. When the process starts, only DLLs that Windows always takes from System32 are
-# resolved: its KnownDLLs, and the common controls, which the manifest binds to the system's
-# assembly. Every other DLL is delay-loaded, after the program has narrowed the search.
-KNOWN_DLLS = {
-    "advapi32", "clbcatq", "combase", "comdlg32", "coml2", "difxapi", "gdi32", "gdiplus", "imagehlp", "imm32",
-    "kernel32", "msctf", "msvcrt", "normaliz", "nsi", "ole32", "oleaut32", "psapi", "rpcrt4", "sechost",
-    "setupapi", "shcore", "shell32", "shlwapi", "user32", "wldap32", "ws2_32"}
-SYSTEM_BOUND = {name + ".dll" for name in KNOWN_DLLS} | {"comctl32.dll"}
-# What the framework and our code import from outside that list, as the import table of the
-# unprotected executable named it.
-NON_SYSTEM = {"d2d1.dll", "d3d11.dll", "dbghelp.dll", "dcomp.dll", "dwmapi.dll", "dxgi.dll", "rstrtmgr.dll",
-              "version.dll", "wininet.dll", "winmm.dll"}
+def check_the_image(pe):
+    # Imports. When the process starts, only DLLs that Windows always takes from System32 are
+    # resolved: its KnownDLLs, and the common controls, which the manifest binds to the system's
+    # assembly. Every other DLL is delay-loaded, after the program has narrowed the search.
+    KNOWN_DLLS = {
+        "advapi32", "clbcatq", "combase", "comdlg32", "coml2", "difxapi", "gdi32", "gdiplus", "imagehlp", "imm32",
+        "kernel32", "msctf", "msvcrt", "normaliz", "nsi", "ole32", "oleaut32", "psapi", "rpcrt4", "sechost",
+        "setupapi", "shcore", "shell32", "shlwapi", "user32", "wldap32", "ws2_32"}
+    SYSTEM_BOUND = {name + ".dll" for name in KNOWN_DLLS} | {"comctl32.dll"}
+    # What the framework and our code import from outside that list, as the import table of the
+    # unprotected executable named it.
+    NON_SYSTEM = {"d2d1.dll", "d3d11.dll", "dbghelp.dll", "dcomp.dll", "dwmapi.dll", "dxgi.dll", "rstrtmgr.dll",
+                  "version.dll", "wininet.dll", "winmm.dll"}
 
-static_imports = sorted(e.dll.decode().lower() for e in getattr(pe, "DIRECTORY_ENTRY_IMPORT", []))
-delayed_imports = sorted(e.dll.decode().lower() for e in getattr(pe, "DIRECTORY_ENTRY_DELAY_IMPORT", []))
-print("static imports:", " ".join(static_imports))
-print("delay-loaded:", " ".join(delayed_imports))
-check(set(static_imports) <= SYSTEM_BOUND,
-      "only system-bound DLLs are static imports, not %s" % sorted(set(static_imports) - SYSTEM_BOUND))
-check(NON_SYSTEM <= set(delayed_imports), "%s are delay-loaded" % sorted(NON_SYSTEM - set(delayed_imports)))
-check(not set(static_imports) & set(delayed_imports), "no DLL is imported both ways")
+    static_imports = sorted(e.dll.decode().lower() for e in getattr(pe, "DIRECTORY_ENTRY_IMPORT", []))
+    delayed_imports = sorted(e.dll.decode().lower() for e in getattr(pe, "DIRECTORY_ENTRY_DELAY_IMPORT", []))
+    print("static imports:", " ".join(static_imports))
+    print("delay-loaded:", " ".join(delayed_imports))
+    check(set(static_imports) <= SYSTEM_BOUND,
+          "only system-bound DLLs are static imports, not %s" % sorted(set(static_imports) - SYSTEM_BOUND))
+    check(NON_SYSTEM <= set(delayed_imports), "%s are delay-loaded" % sorted(NON_SYSTEM - set(delayed_imports)))
+    check(not set(static_imports) & set(delayed_imports), "no DLL is imported both ways")
 
-# Windows 10 1607 and later search System32 alone for the imports the image names, when its load
-# configuration says so (DependentLoadFlags, at 0x4E of the 64-bit directory).
-LOAD_LIBRARY_SEARCH_SYSTEM32 = 0x800
-config = pe.OPTIONAL_HEADER.DATA_DIRECTORY[pefile.DIRECTORY_ENTRY["IMAGE_DIRECTORY_ENTRY_LOAD_CONFIG"]]
-check(config.VirtualAddress != 0 and config.Size >= 0x50, "the image has a load configuration")
-if config.VirtualAddress:
-    size, = struct.unpack("<I", pe.get_data(config.VirtualAddress, 4))
-    dependent_load_flags, = struct.unpack("<H", pe.get_data(config.VirtualAddress + 0x4E, 2))
-    check(size == config.Size and size >= 0x50, "the load configuration's size covers DependentLoadFlags: %#x" % size)
-    check(dependent_load_flags == LOAD_LIBRARY_SEARCH_SYSTEM32,
-          "DependentLoadFlags is LOAD_LIBRARY_SEARCH_SYSTEM32, not %#x" % dependent_load_flags)
+    # Windows 10 1607 and later search System32 alone for the imports the image names, when its load
+    # configuration says so (DependentLoadFlags, at 0x4E of the 64-bit directory).
+    LOAD_LIBRARY_SEARCH_SYSTEM32 = 0x800
+    config = pe.OPTIONAL_HEADER.DATA_DIRECTORY[pefile.DIRECTORY_ENTRY["IMAGE_DIRECTORY_ENTRY_LOAD_CONFIG"]]
+    check(config.VirtualAddress != 0 and config.Size >= 0x50, "the image has a load configuration")
+    if config.VirtualAddress:
+        size, = struct.unpack("<I", pe.get_data(config.VirtualAddress, 4))
+        dependent_load_flags, = struct.unpack("<H", pe.get_data(config.VirtualAddress + 0x4E, 2))
+        check(size == config.Size and size >= 0x50, "the load configuration's size covers DependentLoadFlags: %#x" % size)
+        check(dependent_load_flags == LOAD_LIBRARY_SEARCH_SYSTEM32,
+              "DependentLoadFlags is LOAD_LIBRARY_SEARCH_SYSTEM32, not %#x" % dependent_load_flags)
 
-# Whatever the executable carries lies in its sections: after them a signed file holds its
-# certificate table and nothing else.
-overlay = pe.get_overlay_data_start_offset()
-symbols = pe.FILE_HEADER.PointerToSymbolTable
-check(overlay is None, "nothing follows the image, but %s bytes do from offset %s%s"
-      % (os.path.getsize(exe) - (overlay or 0), overlay,
-         " (the COFF symbol table, %d symbols)" % pe.FILE_HEADER.NumberOfSymbols if symbols and symbols == overlay else ""))
+    # Whatever the executable carries lies in its sections: after them a signed file holds its
+    # certificate table and nothing else.
+    overlay = pe.get_overlay_data_start_offset()
+    symbols = pe.FILE_HEADER.PointerToSymbolTable
+    check(overlay is None, "nothing follows the image, but %s bytes do from offset %s%s"
+          % (os.path.getsize(exe) - (overlay or 0), overlay,
+             " (the COFF symbol table, %d symbols)" % pe.FILE_HEADER.NumberOfSymbols if symbols and symbols == overlay else ""))
+
+
+if not resources_only:
+    check_the_image(pe)
 pe.close()
 
 
@@ -253,11 +260,12 @@ def check_signed_copy_installs(signed):
         program.close()
 
 
-work = tempfile.mkdtemp(prefix="ov-sign-")
-try:
-    check_signed_copy_installs(check_signing(work))
-finally:
-    shutil.rmtree(work, ignore_errors=True)
+if not resources_only:
+    work = tempfile.mkdtemp(prefix="ov-sign-")
+    try:
+        check_signed_copy_installs(check_signing(work))
+    finally:
+        shutil.rmtree(work, ignore_errors=True)
 
 print("%d passed, %d failed" % (passed, failed))
 sys.exit(1 if failed else 0)

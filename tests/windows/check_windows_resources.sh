@@ -1,13 +1,15 @@
 #!/usr/bin/env bash
 # Compiles the resource scripts that the Windows build uses (JUCE's generated version and icon
 # script plus our manifest script) with the MinGW resource compiler, links them into a small
-# PE executable and checks what Windows would read from it.
+# PE executable and checks what Windows would read from it: the resources alone, as the
+# executable's imports and signing are the real build's.
 set -euo pipefail
 
 juceaide="$1"
 source_dir="$2"
 work="$3"
 info_file="$4"
+manifest_dir="$5"
 
 rm -rf "$work"
 mkdir -p "$work"
@@ -33,7 +35,7 @@ PY
 "$juceaide" rcfile "$work/Info.txt" "$work/ov_installer_resources.rc"
 
 x86_64-w64-mingw32-windres -I "$work" "$work/ov_installer_resources.rc" -O coff -o "$work/resources.o"
-x86_64-w64-mingw32-windres -I "$source_dir/app" "$source_dir/app/ov_installer_manifest.rc" -O coff -o "$work/manifest.o"
+x86_64-w64-mingw32-windres -I "$manifest_dir" "$source_dir/app/ov_installer_manifest.rc" -O coff -o "$work/manifest.o"
 
 cat > "$work/stub.c" <<'C'
 #include <windows.h>
@@ -41,4 +43,4 @@ int WINAPI WinMain (HINSTANCE i, HINSTANCE p, LPSTR c, int s) { (void) i; (void)
 C
 x86_64-w64-mingw32-gcc -mwindows "$work/stub.c" "$work/resources.o" "$work/manifest.o" -o "$work/ov_installer.exe"
 
-exec /usr/bin/python3 "$source_dir/tests/windows/check_pe_resources.py" "$work/ov_installer.exe"
+exec /usr/bin/python3 "$source_dir/tests/windows/check_pe_resources.py" --resources-only "$work/ov_installer.exe"
