@@ -12,7 +12,7 @@
 #include "core/ModuleVersionReader.h"
 #include "core/ProductDefinition.h"
 
-#include <BinaryData.h>
+#include <PayloadArchives.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -89,9 +89,9 @@ namespace
 
     std::vector<SyntheticPayload> makePayloads (const juce::File& folder)
     {
-        const auto vst3Module = realModule (BinaryData::vst3_zip, BinaryData::vst3_zipSize, 4);
-        const auto clapModule = realModule (BinaryData::clap_zip, BinaryData::clap_zipSize, 0);
-        const auto aaxModule  = realModule (BinaryData::aax_zip,  BinaryData::aax_zipSize, 3);
+        const auto vst3Module = realModule (PayloadArchives::vst3_zip, PayloadArchives::vst3_zipSize, 4);
+        const auto clapModule = realModule (PayloadArchives::clap_zip, PayloadArchives::clap_zipSize, 0);
+        const auto aaxModule  = realModule (PayloadArchives::aax_zip,  PayloadArchives::aax_zipSize, 3);
         const auto small = [] (const juce::String& text) { return juce::MemoryBlock (text.toRawUTF8(), text.getNumBytesAsUTF8()); };
 
         const juce::String ini ("[.ShellClassInfo]\r\nIconResource=Plugin.ico,0\r\n");

@@ -1,6 +1,6 @@
 #include "core/InstallRun.h"
 
-#include <BinaryData.h>
+#include <PayloadArchives.h>
 
 std::vector<InstallEngine::FormatResult> InstallRun::run (Action action,
                                                           const Selection& chosen,
@@ -44,9 +44,9 @@ InstallRun::Payload InstallRun::payloadFor (int formatIndex)
 {
     switch (formatIndex)
     {
-        case ProductDefinition::vst3:  return { BinaryData::vst3_zip, (size_t) BinaryData::vst3_zipSize };
-        case ProductDefinition::clap:  return { BinaryData::clap_zip, (size_t) BinaryData::clap_zipSize };
-        case ProductDefinition::aax:   return { BinaryData::aax_zip,  (size_t) BinaryData::aax_zipSize };
+        case ProductDefinition::vst3:  return { PayloadArchives::vst3_zip, (size_t) PayloadArchives::vst3_zipSize };
+        case ProductDefinition::clap:  return { PayloadArchives::clap_zip, (size_t) PayloadArchives::clap_zipSize };
+        case ProductDefinition::aax:   return { PayloadArchives::aax_zip,  (size_t) PayloadArchives::aax_zipSize };
         default:                       break;
     }
 

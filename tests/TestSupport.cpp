@@ -1,8 +1,11 @@
 #include "TestSupport.h"
 #include "core/InstallPathSettings.h"
 
-#include <juce_gui_basics/juce_gui_basics.h>
 #include <cstdlib>
+
+#if JUCE_MODULE_AVAILABLE_juce_gui_basics
+ #include <juce_gui_basics/juce_gui_basics.h>
+#endif
 
 ScopedWinePrefix::ScopedWinePrefix()
     : folder (juce::String(), juce::TemporaryFile::useHiddenFile)
@@ -67,7 +70,9 @@ int main (int argc, char** argv)
 {
     ::testing::InitGoogleTest (&argc, argv);
 
+   #if JUCE_MODULE_AVAILABLE_juce_gui_basics
     // The framework's message manager and desktop, as the application would have them.
     juce::ScopedJuceInitialiser_GUI juce;
+   #endif
     return RUN_ALL_TESTS();
 }

@@ -3,7 +3,7 @@
 #include "core/InstallEngine.h"
 #include "core/ProductDefinition.h"
 
-#include <BinaryData.h>
+#include <PayloadArchives.h>
 #include <chrono>
 #include <fcntl.h>
 #include <future>
@@ -27,9 +27,9 @@ namespace
 
         void installRealPayloads() const
         {
-            const std::pair<const char*, int> archives[] { { BinaryData::vst3_zip, BinaryData::vst3_zipSize },
-                                                           { BinaryData::clap_zip, BinaryData::clap_zipSize },
-                                                           { BinaryData::aax_zip,  BinaryData::aax_zipSize } };
+            const std::pair<const char*, int> archives[] { { PayloadArchives::vst3_zip, PayloadArchives::vst3_zipSize },
+                                                           { PayloadArchives::clap_zip, PayloadArchives::clap_zipSize },
+                                                           { PayloadArchives::aax_zip,  PayloadArchives::aax_zipSize } };
 
             for (int i = 0; i < 3; ++i)
                 ASSERT_TRUE (InstallEngine::install (i, folder(), product + formatExtensions[i],

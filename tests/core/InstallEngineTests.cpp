@@ -3,7 +3,7 @@
 #include "core/BundleVerifier.h"
 #include "core/InstallEngine.h"
 
-#include <BinaryData.h>
+#include <PayloadArchives.h>
 #include <csignal>
 #include <map>
 #include <sys/resource.h>
@@ -19,9 +19,9 @@ namespace
         const char* bundleName;
     };
 
-    const Archive vst3 { BinaryData::vst3_zip, BinaryData::vst3_zipSize, "Kelvara 2.vst3" };
-    const Archive clap { BinaryData::clap_zip, BinaryData::clap_zipSize, "Kelvara 2.clap" };
-    const Archive aax  { BinaryData::aax_zip,  BinaryData::aax_zipSize,  "Kelvara 2.aaxplugin" };
+    const Archive vst3 { PayloadArchives::vst3_zip, PayloadArchives::vst3_zipSize, "Kelvara 2.vst3" };
+    const Archive clap { PayloadArchives::clap_zip, PayloadArchives::clap_zipSize, "Kelvara 2.clap" };
+    const Archive aax  { PayloadArchives::aax_zip,  PayloadArchives::aax_zipSize,  "Kelvara 2.aaxplugin" };
 
     /** The relative paths an archive unpacks to, folders included. */
     juce::StringArray entriesOf (const Archive& archive)

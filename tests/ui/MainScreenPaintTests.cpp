@@ -4,7 +4,7 @@
 #include "core/InstallPathSettings.h"
 #include "ui/ComponentLookup.h"
 
-#include <BinaryData.h>
+#include <PayloadArchives.h>
 #include <cmath>
 
 namespace
@@ -86,7 +86,7 @@ namespace
         vst3Module.getParentDirectory().createDirectory();
         juce::File (OV_TEST_DATA_DIR "/modules/version_2.4.2.9.dll").copyFileTo (vst3Module);
 
-        juce::ZipFile clap (new juce::MemoryInputStream (BinaryData::clap_zip, (size_t) BinaryData::clap_zipSize, false), true);
+        juce::ZipFile clap (new juce::MemoryInputStream (PayloadArchives::clap_zip, (size_t) PayloadArchives::clap_zipSize, false), true);
         clap.uncompressTo (prefix.commonFiles().getChildFile ("CLAP"));
     }
 
