@@ -3,6 +3,7 @@
 #include "core/CommandLineReport.h"
 #include "core/InstallPathSettings.h"
 #include "core/RunLog.h"
+#include "core/StagingArea.h"
 #include "core/WindowsLocations.h"
 
 namespace
@@ -114,7 +115,7 @@ namespace
                 continue;
 
             // A bundle that a stopped run moved aside is put back first, so that its own release is judged.
-            InstallEngine::recoverAbandonedStagingFolders (folders[(size_t) formatIndex],
+            StagingArea::recoverAbandonedFolders (folders[(size_t) formatIndex],
                                                            ProductDefinition::bundleName (productName(), formatIndex));
             const auto status = FormatStatus::detect (folders[(size_t) formatIndex], productName(), productVersion, formatIndex);
 

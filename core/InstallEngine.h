@@ -11,7 +11,7 @@
     staging folder beside the bundle, every file checked against the archive, and only when
     every entry is out is the old bundle swapped for the new one. A failure anywhere removes
     the staging folder and leaves the old bundle exactly as it was. Until the swap nothing in
-    the staging folder carries a name that a plug-in host would load.
+    the staging folder carries a name that a plug-in host would load (see StagingArea).
 */
 class InstallEngine
 {
@@ -38,23 +38,4 @@ public:
     /** Takes the bundle with everything in it out of the install folder. */
     static FormatResult uninstall (int formatIndex, const juce::File& installFolder, const juce::String& bundleName,
                                    const Log& log = {});
-
-    //==============================================================================
-    /** The staging folder a process uses for a bundle. Its name starts with a dot and does
-        not end in the bundle's extension, so no plug-in host scanning the folder takes it for
-        a plug-in, and it carries the process id so that several installers can run at once.
-        Where an earlier process of the same id left a folder of that name that cannot be
-        removed, a run takes the same name followed by "-" and a number. */
-    static juce::File stagingFolderFor (const juce::File& installFolder, const juce::String& bundleName, int processId);
-
-    /** Removes staging folders of the bundle that were left by processes no longer running,
-        or by an earlier process with this one's id. Where such a process died in the middle
-        of its swap, with the old bundle moved aside and no bundle in place, the old bundle is
-        put back first. Returns the folders that could not be removed yet; they stay out of
-        every later bundle's way and are tried again by the next run. */
-    static juce::Array<juce::File> recoverAbandonedStagingFolders (const juce::File& installFolder, const juce::String& bundleName,
-                                                                   const Log& log = {});
-
-    static int currentProcessId();
-    static bool isProcessAlive (int processId);
 };

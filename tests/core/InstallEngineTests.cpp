@@ -2,6 +2,7 @@
 #include "core/ArchiveUnpacker.h"
 #include "core/BundleVerifier.h"
 #include "core/InstallEngine.h"
+#include "core/StagingArea.h"
 
 #include <PayloadArchives.h>
 #include <csignal>
@@ -328,16 +329,16 @@ TEST_F (Engine, StagingFoldersOfEndedProcessesAreRemovedAndLiveOnesKept)
     folder().createDirectory();
 
     // A process id far above any the system hands out is not running.
-    const auto abandoned = InstallEngine::stagingFolderFor (folder(), vst3.bundleName, deadProcessId);
-    const auto live = InstallEngine::stagingFolderFor (folder(), vst3.bundleName, 1);
-    const auto otherBundle = InstallEngine::stagingFolderFor (folder(), clap.bundleName, deadProcessId);
+    const auto abandoned = StagingArea::folderFor (folder(), vst3.bundleName, deadProcessId);
+    const auto live = StagingArea::folderFor (folder(), vst3.bundleName, 1);
+    const auto otherBundle = StagingArea::folderFor (folder(), clap.bundleName, deadProcessId);
 
     for (const auto& staging : { abandoned, live, otherBundle })
         staging.getChildFile ("incoming/partial.bin").create();
 
-    ASSERT_FALSE (InstallEngine::isProcessAlive (deadProcessId));
-    ASSERT_TRUE (InstallEngine::isProcessAlive (1));
-    ASSERT_TRUE (InstallEngine::isProcessAlive (InstallEngine::currentProcessId()));
+    ASSERT_FALSE (StagingArea::isProcessAlive (deadProcessId));
+    ASSERT_TRUE (StagingArea::isProcessAlive (1));
+    ASSERT_TRUE (StagingArea::isProcessAlive (StagingArea::currentProcessId()));
 
     const auto result = installArchive (folder(), vst3);
     ASSERT_TRUE (result.succeeded) << result.reason;
@@ -500,8 +501,8 @@ TEST_F (Engine, ARunKilledWhileWritingLeavesNoHalfWrittenPlugInAndTheNextRunClea
     const auto clapChild = installInAProcessKilledWhileWriting (folder(), clap.bundleName, singleFileZip, 16384);
 
     // The dead runs' staging folders are still there, but all a host finds is the old bundles.
-    EXPECT_TRUE (InstallEngine::stagingFolderFor (folder(), vst3.bundleName, vst3Child).isDirectory());
-    EXPECT_TRUE (InstallEngine::stagingFolderFor (folder(), clap.bundleName, clapChild).isDirectory());
+    EXPECT_TRUE (StagingArea::folderFor (folder(), vst3.bundleName, vst3Child).isDirectory());
+    EXPECT_TRUE (StagingArea::folderFor (folder(), clap.bundleName, clapChild).isDirectory());
     EXPECT_EQ (itemsEndingIn (folder(), ".vst3"), juce::StringArray ({ "Kelvara 2.vst3", "Kelvara 2.vst3/Contents/x86_64-win/Kelvara 2.vst3" }));
     EXPECT_EQ (itemsEndingIn (folder(), ".clap"), juce::StringArray ({ "Kelvara 2.clap" }));
 
@@ -521,7 +522,7 @@ TEST_F (Engine, AnOldBundleLeftMovedAsideByADeadRunIsPutBack)
 {
     // The run died between its two moves: the bundle in place had been moved aside, twice
     // because another installer put one in between, and the new one never arrived.
-    const auto staging = InstallEngine::stagingFolderFor (folder(), vst3.bundleName, deadProcessId);
+    const auto staging = StagingArea::folderFor (folder(), vst3.bundleName, deadProcessId);
     staging.getChildFile ("previous-0/Contents/x86_64-win/Kelvara 2.vst3").create();
     staging.getChildFile ("previous-0/Contents/x86_64-win/Kelvara 2.vst3").replaceWithText ("first");
     staging.getChildFile ("previous-1/Contents/x86_64-win/Kelvara 2.vst3").create();
@@ -544,10 +545,10 @@ TEST_F (Engine, ABundleInPlaceWinsOverOneADeadRunMovedAside)
 {
     makeOldVst3Bundle();
     const auto before = contentsOf (folder());
-    const auto staging = InstallEngine::stagingFolderFor (folder(), vst3.bundleName, deadProcessId);
+    const auto staging = StagingArea::folderFor (folder(), vst3.bundleName, deadProcessId);
     staging.getChildFile ("previous-0/Contents/x86_64-win/Kelvara 2.vst3").create();
 
-    EXPECT_TRUE (InstallEngine::recoverAbandonedStagingFolders (folder(), vst3.bundleName).isEmpty());
+    EXPECT_TRUE (StagingArea::recoverAbandonedFolders (folder(), vst3.bundleName).isEmpty());
     EXPECT_FALSE (staging.exists());
     EXPECT_EQ (contentsOf (folder()), before);
 }
@@ -556,9 +557,9 @@ TEST_F (Engine, AStagingFolderThatCannotBeClearedNeverBlocksNorMixesInAndGoesOnc
 {
     makeOldVst3Bundle();
 
-    for (const auto processId : { InstallEngine::currentProcessId(), deadProcessId })
+    for (const auto processId : { StagingArea::currentProcessId(), deadProcessId })
     {
-        const auto staging = InstallEngine::stagingFolderFor (folder(), vst3.bundleName, processId);
+        const auto staging = StagingArea::folderFor (folder(), vst3.bundleName, processId);
         const auto stuck = staging.getChildFile ("incoming/Contents/stale.bin");
         ASSERT_TRUE (stuck.create().wasOk());
 
