@@ -4,7 +4,8 @@
 # the GUI-free unit tests as BUILD_DIR/ov_core_tests.exe.
 #
 # What it needs besides the machine's packages (tools/setup.sh) is fetched with a private apt
-# configuration and checked against pinned SHA-256 sums (tools/pinned_downloads.sh), like JUCE:
+# configuration and checked against pinned SHA-256 sums (tools/pinned_downloads.sh), like JUCE,
+# or, once Debian has replaced a pinned version, against the archive's signed index:
 #   - Debian trixie's mingw-w64-common 12 headers (bookworm's 10 lack Direct2D 1.3 and most
 #     UI Automation provider interfaces); the CRT import libraries stay bookworm's;
 #   - libpng and libjpeg-turbo from Debian's source packages, which Debian's JUCE leaves out;
@@ -19,13 +20,14 @@ triple=x86_64-w64-mingw32
 downloads="$root/third_party/downloads-windows"
 sysroot="$build/sysroot"
 juce="$build/juce"
+juce_tree="$root/third_party/juce-8.0.6+ds"
 
-mingw_deb="mingw-w64-common_12.0.0-5_all.deb"
+mingw_version="12.0.0-5"
 png_version="1.6.39-2+deb12u5"
 jpeg_version="1:2.1.5-2"
 
 declare -A sums=(
-    ["$mingw_deb"]="97dce5d0d8aff1cade4786ad4ef5078345477a598829afcac2e7f2fbc5399990"
+    ["mingw-w64-common_12.0.0-5_all.deb"]="97dce5d0d8aff1cade4786ad4ef5078345477a598829afcac2e7f2fbc5399990"
     ["libpng1.6_1.6.39-2+deb12u5.dsc"]="7b86211030a34deb6b0a2cd7e1d9db0fe92443fd30cab537fb89b1e7f7c9f188"
     ["libpng1.6_1.6.39.orig.tar.gz"]="a00e9d2f2f664186e4202db9299397f851aea71b36a35e74910b8820e380d441"
     ["libpng1.6_1.6.39-2+deb12u5.debian.tar.xz"]="ab14906eda9fddf14cbb1e589b9ba7439c22e233dc3c5e3cf9356c9625565a82"
@@ -51,20 +53,17 @@ bash "$root/tools/fetch_juce.sh"
 source "$root/tools/pinned_downloads.sh"
 mkdir -p "$downloads"
 
-if ! pinned_all_verified "$downloads"; then
-    say "downloading the MinGW-w64 12 headers and the libpng and libjpeg-turbo sources from Debian"
-    pinned_apt "$downloads/.apt" \
-        "deb [signed-by=$pinned_keyring] http://deb.debian.org/debian trixie main" \
-        "deb-src [signed-by=$pinned_keyring] http://deb.debian.org/debian bookworm main"
-    apt-get "${aptOptions[@]}" -qq update || fail "cannot reach Debian's archive for the package indexes"
-    (cd "$downloads" && apt-get "${aptOptions[@]}" -qq download "mingw-w64-common=12.0.0-5") \
-        || fail "apt-get could not download mingw-w64-common 12.0.0-5 from Debian trixie"
-    (cd "$downloads" && apt-get "${aptOptions[@]}" -qq source --download-only \
-                                "libpng1.6=$png_version" "libjpeg-turbo=$jpeg_version") \
-        || fail "apt-get could not download the libpng and libjpeg-turbo sources from Debian bookworm"
-fi
-
+# When Debian has replaced a pin, the version it has now is taken, and the names below follow it.
+pinned_apt "$downloads/.apt" \
+    "deb [signed-by=$pinned_keyring] http://deb.debian.org/debian trixie main" \
+    "deb-src [signed-by=$pinned_keyring] http://deb.debian.org/debian bookworm main"
+pinned_fetch build_windows "$downloads" deb mingw-w64-common "$mingw_version" "Debian trixie"
+pinned_fetch build_windows "$downloads" source libpng1.6 "$png_version" "Debian bookworm"
+pinned_fetch build_windows "$downloads" source libjpeg-turbo "$jpeg_version" "Debian bookworm"
 pinned_check "$downloads" build_windows
+mingw_deb="$(pinned_file mingw-w64-common .deb)"
+png_dsc="$(pinned_file libpng1.6 .dsc)"
+jpeg_dsc="$(pinned_file libjpeg-turbo .dsc)"
 
 # Each prepared piece carries a stamp of what it was made from, so a change of pins or patches
 # rebuilds it and nothing else.
@@ -85,7 +84,7 @@ if [[ "$(cat "$sysroot/.stamp" 2> /dev/null)" != "$sysroot_stamp" ]]; then
     cp -a "$unpacked/usr/share/mingw-w64/include" "$sysroot/$triple/include"
     # The framework names some headers as Windows' SDK spells them (Dbghelp.h); MinGW's are
     # lower case and the file system here tells the difference.
-    grep -rhoE '#include <[A-Za-z0-9_]+\.h>' "$root/third_party/juce-8.0.6+ds/modules" \
+    grep -rhoE '#include <[A-Za-z0-9_]+\.h>' "$juce_tree/modules" \
         | sed -E 's/#include <(.*)>/\1/' | sort -u | while read -r name; do
             lower="${name,,}"
             if [[ "$name" != "$lower" && ! -e "$sysroot/$triple/include/$name" && -e "$sysroot/$triple/include/$lower" ]]; then
@@ -103,7 +102,7 @@ if [[ "$(cat "$sysroot/.stamp" 2> /dev/null)" != "$sysroot_stamp" ]]; then
 
     # libpng runs the preprocessor on its own to make its configuration header, with only
     # these flags.
-    (cd "$build/image-libs" && dpkg-source --no-check -x "$downloads/libpng1.6_1.6.39-2+deb12u5.dsc" libpng > unpack-png.log)
+    (cd "$build/image-libs" && dpkg-source --no-check -x "$downloads/$png_dsc" libpng > unpack-png.log)
     cmake -S "$build/image-libs/libpng" -B "$build/image-libs/libpng-build" "${cross[@]}" \
           -DPNG_SHARED=OFF -DPNG_STATIC=ON -DPNG_TESTS=OFF -DPNG_EXECUTABLES=OFF \
           -DCMAKE_C_FLAGS="--target=$triple --sysroot=$sysroot" > "$build/image-libs/png-configure.log" \
@@ -111,7 +110,7 @@ if [[ "$(cat "$sysroot/.stamp" 2> /dev/null)" != "$sysroot_stamp" ]]; then
     cmake --build "$build/image-libs/libpng-build" --target install > "$build/image-libs/png-build.log" \
         || { cat "$build/image-libs/png-build.log"; fail "libpng did not build"; }
 
-    (cd "$build/image-libs" && dpkg-source --no-check -x "$downloads/libjpeg-turbo_2.1.5-2.dsc" libjpeg-turbo > unpack-jpeg.log)
+    (cd "$build/image-libs" && dpkg-source --no-check -x "$downloads/$jpeg_dsc" libjpeg-turbo > unpack-jpeg.log)
     cmake -S "$build/image-libs/libjpeg-turbo" -B "$build/image-libs/libjpeg-turbo-build" "${cross[@]}" \
           -DENABLE_SHARED=OFF -DENABLE_STATIC=ON -DWITH_SIMD=OFF -DWITH_TURBOJPEG=OFF \
           -DCMAKE_INSTALL_BINDIR="$build/image-libs/bin" -DCMAKE_INSTALL_MANDIR="$build/image-libs/man" \
@@ -128,15 +127,23 @@ fi
 # ---- the framework: a patched copy of the verified tree ------------------------------------------
 
 patches=("$root"/cmake/windows-patches/*.patch)
-juce_stamp="$(stamp_of "${patches[@]}")"
+# fetch_juce.sh's stamp is named after the pin, and holds the version taken instead, if any.
+juce_made_from=("$juce_tree"/.verified-*)
+juce_pin="${juce_made_from[0]##*/.verified-}"
+juce_taken="$(head -n 1 "${juce_made_from[0]}")"
+juce_stamp="$(stamp_of "${juce_made_from[0]}" "${patches[@]}")"
+juce_what="juce $juce_pin"
+if [[ -n "$juce_taken" ]]; then
+    juce_what="juce $juce_taken, which Debian trixie has instead of $juce_pin; the patches in cmake/windows-patches were written for $juce_pin"
+fi
 
 if [[ "$(cat "$juce/.windows-patches" 2> /dev/null)" != "$juce_stamp" ]]; then
     say "copying the framework and applying ${#patches[@]} patches"
     rm -rf "$juce"
-    cp -a "$root/third_party/juce-8.0.6+ds" "$juce"
+    cp -a "$juce_tree" "$juce"
     for file in "${patches[@]}"; do
         patch --quiet --forward --strip=1 --directory="$juce" < "$file" \
-            || fail "$(basename "$file") does not apply"
+            || fail "$(basename "$file") does not apply to $juce_what"
     done
     echo "$juce_stamp" > "$juce/.windows-patches"
 fi

@@ -1,12 +1,15 @@
 #!/usr/bin/env bash
 # Fetches JUCE 8.0.6 (Debian trixie source package juce 8.0.6+ds-2) into third_party/,
 # using a private apt configuration so the machine's own apt sources stay untouched.
-# Every downloaded file is checked against a pinned SHA-256 sum before it is unpacked.
+# Every downloaded file is checked against a pinned SHA-256 sum before it is unpacked; once
+# trixie has replaced the pin, against the archive's signed index (tools/pinned_downloads.sh).
 set -euo pipefail
 
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 dest="${1:-$root/third_party}"
 version="8.0.6+ds-2"
+# The tree keeps its name whichever version it was made from; the stamp is named after the pin
+# and is empty when the tree is the pin itself, else it holds the version taken and its sums.
 tree="$dest/juce-8.0.6+ds"
 stamp="$tree/.verified-$version"
 
@@ -32,27 +35,25 @@ mkdir -p "$downloads"
 # shellcheck source=tools/pinned_downloads.sh
 source "$root/tools/pinned_downloads.sh"
 
-if ! pinned_all_verified "$downloads"; then
-    echo "fetch_juce: downloading the juce $version source package from Debian trixie"
-    pinned_apt "$dest/.apt" "deb-src [signed-by=$pinned_keyring] http://deb.debian.org/debian trixie main"
-    if ! apt-get "${aptOptions[@]}" -qq update; then
-        echo "fetch_juce: cannot reach Debian's archive for the trixie source index" >&2
-        exit 1
-    fi
-    if ! (cd "$downloads" && apt-get "${aptOptions[@]}" -qq source --download-only "juce=$version"); then
-        echo "fetch_juce: apt-get could not download juce=$version from Debian trixie" >&2
-        exit 1
-    fi
-fi
-
+pinned_apt "$dest/.apt" "deb-src [signed-by=$pinned_keyring] http://deb.debian.org/debian trixie main"
+pinned_fetch fetch_juce "$downloads" source juce "$version" "Debian trixie"
 pinned_check "$downloads" fetch_juce
+taken="${pinned_taken[juce]}"
+dsc="$(pinned_file juce .dsc)"
 
 rm -rf "$tree"
-# The pinned sums above stand in for the signature check, whose key is not on a bookworm machine.
-if ! (cd "$dest" && dpkg-source -x "$downloads/juce_$version.dsc" "$(basename "$tree")" > "$dest/unpack.log" 2>&1); then
+# The sums checked above stand in for the .dsc's own signature, whose key is not on a bookworm
+# machine.
+if ! (cd "$dest" && dpkg-source -x "$downloads/$dsc" "$(basename "$tree")" > "$dest/unpack.log" 2>&1); then
     cat "$dest/unpack.log" >&2
     echo "fetch_juce: dpkg-source could not unpack the package" >&2
     exit 1
 fi
-touch "$stamp"
-echo "fetch_juce: JUCE $version ready in $tree"
+# Unpacked files keep the tarball's times, older than what an earlier tree was built into.
+find "$tree" -exec touch -h {} +
+if [[ "$taken" == "$version" ]]; then
+    touch "$stamp"
+else
+    { echo "$taken"; for file in "${!sums[@]}"; do echo "${sums[$file]}  $file"; done | sort -k 2; } > "$stamp"
+fi
+echo "fetch_juce: JUCE $taken ready in $tree"
