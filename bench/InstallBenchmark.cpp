@@ -260,7 +260,7 @@ namespace
             const auto start = juce::Time::getHighResolutionTicks();
 
             for (int format = 0; format < ProductDefinition::numFormats; ++format)
-                juce::ignoreUnused (FormatStatus::detect (installed, productName, "2.4.3", format));
+                juce::ignoreUnused (FormatStatus::detect (installed, productName, ProductDefinition::productVersion, format));
 
             times.push_back (secondsSince (start));
         }
@@ -274,7 +274,7 @@ namespace
             const auto module = ProductDefinition::versionFileFor (bundle, productName, format);
             juce::FileInputStream in (module);
             const auto result = ModuleVersionReader::read (in);
-            const auto status = FormatStatus::detect (installed, productName, "2.4.3", format);
+            const auto status = FormatStatus::detect (installed, productName, ProductDefinition::productVersion, format);
 
             std::printf ("  %-5s module %.1f MiB, read %lld bytes, status \"%s\"\n",
                          formatNames[format].toRawUTF8(), (double) module.getSize() / (1024.0 * 1024.0),

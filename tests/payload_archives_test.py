@@ -17,6 +17,7 @@ status is 0 only when nothing failed.
 
 import json
 import os
+import re
 import shutil
 import struct
 import subprocess
@@ -32,6 +33,21 @@ except ImportError:  # reported as a failure of every module check below
 
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 PRODUCT = "Kelvara 2"
+
+
+def product_version():
+    """The product's version where the installer states it, core/ProductDefinition.h: the
+    payloads' sources must agree with that one constant."""
+    with open(os.path.join(ROOT, "core", "ProductDefinition.h"), encoding="utf-8") as f:
+        found = re.search(r'\bproductVersion\s*=\s*"(\d+)\.(\d+)\.(\d+)"', f.read())
+    if not found:
+        sys.exit("core/ProductDefinition.h states no productVersion")
+    return ".".join(found.groups())
+
+
+VERSION = product_version()                    # as the installer shows it, such as 2.4.3
+VERSION4 = VERSION + ".0"                      # the modules' fixed file version
+VERSION_NUMBERS = tuple(int(n) for n in VERSION4.split("."))
 EXIFTOOL = "/usr/bin/exiftool" if os.path.exists("/usr/bin/exiftool") else "exiftool"
 
 VST3_MODULE = "Kelvara 2.vst3\\Contents\\x86_64-win\\Kelvara 2.vst3"
@@ -197,8 +213,8 @@ def check_module(r, name, entry, data, has_version, exports, scratch):
                             info.FileVersionLS >> 16, info.FileVersionLS & 0xFFFF)
             product_version = (info.ProductVersionMS >> 16, info.ProductVersionMS & 0xFFFF,
                                info.ProductVersionLS >> 16, info.ProductVersionLS & 0xFFFF)
-            r.check(file_version == (2, 4, 3, 0), f"{label}: file version 2.4.3.0 (pefile)", str(file_version))
-            r.check(product_version == (2, 4, 3, 0), f"{label}: product version 2.4.3.0 (pefile)", str(product_version))
+            r.check(file_version == VERSION_NUMBERS, f"{label}: file version {VERSION4} (pefile)", str(file_version))
+            r.check(product_version == VERSION_NUMBERS, f"{label}: product version {VERSION4} (pefile)", str(product_version))
 
         strings = {}
         tables = []
@@ -213,14 +229,14 @@ def check_module(r, name, entry, data, has_version, exports, scratch):
                         translations.append(var.entry[b"Translation"].lower())
         r.check(tables == ["040904E4"], f"{label}: one string table, 040904E4 (pefile)", f"got {tables}")
         r.check(translations == ["0x0409 0x04e4"], f"{label}: translation 0x0409 1252 (pefile)", f"got {translations}")
-        for key, want in (("CompanyName", "Orvanta"), ("FileDescription", "Kelvara 2"), ("FileVersion", "2.4.3.0"),
-                          ("ProductName", "Kelvara 2"), ("ProductVersion", "2.4.3")):
+        for key, want in (("CompanyName", "Orvanta"), ("FileDescription", "Kelvara 2"), ("FileVersion", VERSION4),
+                          ("ProductName", "Kelvara 2"), ("ProductVersion", VERSION)):
             r.check(strings.get(key) == want, f"{label}: string {key} (pefile)", f"got {strings.get(key)!r}")
         r.check(bool(strings.get("LegalCopyright")), f"{label}: string LegalCopyright present")
 
         lines = exif.stdout.splitlines()
-        r.check(lines[:1] == ["2.4.3.0"], f"{label}: exiftool FileVersionNumber is 2.4.3.0", f"got {lines[:1]}")
-        r.check(lines == ["2.4.3.0", "2.4.3.0", "Orvanta", "Kelvara 2", "2.4.3.0", "2.4.3"],
+        r.check(lines[:1] == [VERSION4], f"{label}: exiftool FileVersionNumber is {VERSION4}", f"got {lines[:1]}")
+        r.check(lines == [VERSION4, VERSION4, "Orvanta", "Kelvara 2", VERSION4, VERSION],
                 f"{label}: exiftool version strings", f"got {lines}")
     else:
         r.check(not fixed, f"{label}: has no version resource (pefile)")
@@ -353,7 +369,7 @@ def check_moduleinfo(r, name, entry, data):
         r.check(False, f"{label}: parses as JSON", str(error))
         return
     r.check(info.get("Name") == PRODUCT, f"{label}: Name", f"got {info.get('Name')!r}")
-    r.check(info.get("Version") == "2.4.3", f"{label}: Version", f"got {info.get('Version')!r}")
+    r.check(info.get("Version") == VERSION, f"{label}: Version", f"got {info.get('Version')!r}")
     factory = info.get("Factory Info") or {}
     r.check(factory.get("Vendor") == "Orvanta", f"{label}: Factory Info Vendor", f"got {factory.get('Vendor')!r}")
     r.check(str(factory.get("URL", "")).startswith("https://"), f"{label}: Factory Info URL", repr(factory.get("URL")))
@@ -365,7 +381,7 @@ def check_moduleinfo(r, name, entry, data):
         r.check(len(cid) == 32 and all(ch in "0123456789ABCDEF" for ch in cid), f"{label}: class id of 32 hex digits",
                 repr(cid))
         for key, want in (("Category", "Audio Module Class"), ("Name", PRODUCT), ("Vendor", "Orvanta"),
-                          ("Version", "2.4.3")):
+                          ("Version", VERSION)):
             r.check(cls.get(key) == want, f"{label}: class {key}", f"got {cls.get(key)!r}")
         r.check("Fx" in (cls.get("Sub Categories") or []), f"{label}: class sub categories include Fx",
                 repr(cls.get("Sub Categories")))
