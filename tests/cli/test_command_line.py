@@ -14,6 +14,7 @@ import unittest
 import zipfile
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), ".."))
+import unittest_main  # noqa: E402
 from installer_program import program_from_arguments  # noqa: E402
 
 PROGRAM = None      # the Linux binary, or the Windows executable under Wine
@@ -748,4 +749,4 @@ class RunningHostTests(CommandLineTestCase):
 
 if __name__ == "__main__":
     PROGRAM = program_from_arguments(sys.argv)
-    unittest.main(verbosity=2)
+    unittest_main.main()

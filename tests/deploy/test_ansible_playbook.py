@@ -9,6 +9,9 @@ import tempfile
 import unittest
 import zipfile
 
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), ".."))
+import unittest_main  # noqa: E402
+
 BINARY = None
 ROOT = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..")
 PLAYBOOK_FOLDER = os.path.join(ROOT, "deploy", "ansible")
@@ -258,4 +261,4 @@ class PlaybookLintTests(unittest.TestCase):
 
 if __name__ == "__main__":
     BINARY = os.path.abspath(sys.argv.pop(1))
-    unittest.main(verbosity=2)
+    unittest_main.main()

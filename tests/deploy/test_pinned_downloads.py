@@ -9,10 +9,14 @@ import os
 import shutil
 import socket
 import subprocess
+import sys
 import tempfile
 import threading
 import unittest
 import urllib.parse
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), ".."))
+import unittest_main  # noqa: E402
 
 ROOT = os.path.abspath(os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", ".."))
 LIBRARY = os.path.join(ROOT, "tools", "pinned_downloads.sh")
@@ -266,4 +270,4 @@ class PinnedDownloadTests(unittest.TestCase):
 
 
 if __name__ == "__main__":
-    unittest.main()
+    unittest_main.main()

@@ -12,6 +12,7 @@ import unittest
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from xsession import take_program  # noqa: E402
+import unittest_main  # noqa: E402
 
 if __name__ == "__main__":
     program = take_program(sys.argv)
@@ -20,5 +21,4 @@ if __name__ == "__main__":
         module = importlib.import_module(name.split(".")[0])
         module.PROGRAM = program
         suite.addTest(unittest.defaultTestLoader.loadTestsFromName(name))
-    result = unittest.TextTestRunner(verbosity=2).run(suite)
-    sys.exit(0 if result.wasSuccessful() and result.testsRun > 0 else 1)
+    unittest_main.exit_with(unittest.TextTestRunner(verbosity=2).run(suite))

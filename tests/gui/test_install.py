@@ -11,6 +11,7 @@ import zipfile
 sys.path.insert(0, os.path.dirname(__file__))
 from xsession import (take_program, SessionTestCase, Installer, fresh_prefix, remove_prefix, tree, pixel,  # noqa: E402
                       GREEN)
+import unittest_main  # noqa: E402
 
 PROGRAM = None
 RESOURCES = os.path.join(os.path.dirname(__file__), "..", "..", "resources")
@@ -449,4 +450,4 @@ class InstallTests(SessionTestCase):
 
 if __name__ == "__main__":
     PROGRAM = take_program(sys.argv)
-    unittest.main(verbosity=2)
+    unittest_main.main()

@@ -12,6 +12,7 @@ import urllib.parse
 sys.path.insert(0, os.path.dirname(__file__))
 from xsession import (take_program, SessionTestCase, Installer, fresh_prefix, remove_prefix,  # noqa: E402
                       NEAR_BLACK, OFF_WHITE, WARM_GREY, GREEN, BLUE)
+import unittest_main  # noqa: E402
 
 PROGRAM = None
 
@@ -454,4 +455,4 @@ class PanelTests(SessionTestCase):
 
 if __name__ == "__main__":
     PROGRAM = take_program(sys.argv)
-    unittest.main(verbosity=2)
+    unittest_main.main()

@@ -8,6 +8,7 @@ import unittest
 sys.path.insert(0, os.path.dirname(__file__))
 from xsession import (take_program, SessionTestCase, Installer, fresh_prefix, remove_prefix, pixel,  # noqa: E402
                       NEAR_BLACK, OFF_WHITE, WARM_GREY, GREEN, BLUE)
+import unittest_main  # noqa: E402
 import screens  # noqa: E402
 
 PROGRAM = None
@@ -232,4 +233,4 @@ class UntouchedScreenTests(SessionTestCase):
 
 if __name__ == "__main__":
     PROGRAM = take_program(sys.argv)
-    unittest.main(verbosity=2)
+    unittest_main.main()

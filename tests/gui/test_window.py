@@ -11,6 +11,7 @@ import unittest
 sys.path.insert(0, os.path.dirname(__file__))
 from xsession import (take_program, SessionTestCase, Installer, fresh_prefix, remove_prefix, pixel,  # noqa: E402
                       NEAR_BLACK)
+import unittest_main  # noqa: E402
 from screens import wait_for_main_screen  # noqa: E402
 
 PROGRAM = None
@@ -119,20 +120,6 @@ class WindowTests(SessionTestCase):
             self.assertEqual(f.read(), "keep me")
         if os.path.lexists(script):
             os.remove(script)
-
-    def test_dlls_planted_beside_the_executable_never_load_into_the_window(self):
-        if not PROGRAM.is_wine:
-            self.skipTest("the Windows executable's DLL search; the Linux build loads no DLLs")
-        prefix = self.prefix()
-        with tempfile.TemporaryDirectory(prefix="ov-downloads-") as downloads:
-            exe = shutil.copy(PROGRAM.command[-1], downloads)
-            installer = Installer(self.session, PROGRAM, prefix, extra_env=PROGRAM.plant_dlls(downloads),
-                                  command=["wine", exe], cwd=downloads)
-            self.installers.append(installer)
-            shot = os.path.join(downloads, "screen.png")
-            wait_for_main_screen(self.session, installer, shot)
-            self.assertEqual(PROGRAM.loaded_dlls(downloads), [])
-            self.assertEqual(installer.close_with_window_manager(), 0)
 
     def test_without_the_makers_folder_nothing_is_written(self):
         prefix = self.prefix(with_maker_folder=False)
@@ -265,6 +252,29 @@ class WindowTests(SessionTestCase):
         self.assertEqual(first.close_with_window_manager(), 0)
 
 
+class PlantedDllWindowTests(SessionTestCase):
+    """DLLs planted beside the Windows executable, as in a Downloads folder, with Wine told to
+    prefer them as Windows' search order would: none loads into the window."""
+
+    def setUp(self):
+        if not PROGRAM.is_wine:
+            self.skipTest("the Windows executable's DLL search; the Linux build loads no DLLs")
+        super().setUp()
+
+    def test_dlls_planted_beside_the_executable_never_load_into_the_window(self):
+        prefix = fresh_prefix()
+        self.addCleanup(remove_prefix, prefix)
+        with tempfile.TemporaryDirectory(prefix="ov-downloads-") as downloads:
+            exe = shutil.copy(PROGRAM.command[-1], downloads)
+            installer = Installer(self.session, PROGRAM, prefix, extra_env=PROGRAM.plant_dlls(downloads),
+                                  command=["wine", exe], cwd=downloads)
+            self.installers.append(installer)
+            shot = os.path.join(downloads, "screen.png")
+            wait_for_main_screen(self.session, installer, shot)
+            self.assertEqual(PROGRAM.loaded_dlls(downloads), [])
+            self.assertEqual(installer.close_with_window_manager(), 0)
+
+
 if __name__ == "__main__":
     PROGRAM = take_program(sys.argv)
-    unittest.main(verbosity=2)
+    unittest_main.main()

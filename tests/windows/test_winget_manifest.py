@@ -25,6 +25,7 @@ import yaml
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.join(HERE, ".."))
+import unittest_main  # noqa: E402
 from installer_program import WineProgram  # noqa: E402
 
 ROOT = os.path.join(HERE, "..", "..")
@@ -225,4 +226,4 @@ if __name__ == "__main__":
     if not os.path.isfile(EXE):
         sys.exit("%s is missing: build it with tools/build_windows.sh" % EXE)
     PROGRAM = WineProgram(EXE)
-    unittest.main(verbosity=2)
+    unittest_main.main()
