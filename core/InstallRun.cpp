@@ -1,4 +1,6 @@
 #include "core/InstallRun.h"
+#include "core/DiskSpace.h"
+#include "core/ZipDirectory.h"
 
 #include <BinaryData.h>
 
@@ -33,6 +35,19 @@ std::vector<InstallEngine::FormatResult> InstallRun::run (Action action,
         else
         {
             const auto payload = payloadFor (formatIndex);
+
+            // Before anything is written, not even the install folder.
+            if (const auto records = ZipDirectory::read (payload.data, payload.size))
+            {
+                if (const auto reason = DiskSpace::shortfall (folder, ZipDirectory::totalsOf (*records).bytes))
+                {
+                    InstallEngine::FormatResult noRoom { formatIndex, false, *reason, {}, false };
+                    noRoom.lacksSpace = true;
+                    results.push_back (noRoom);
+                    continue;
+                }
+            }
+
             results.push_back (InstallEngine::install (formatIndex, folder, bundleName, payload.data, payload.size, formatLog));
         }
     }

@@ -256,7 +256,8 @@ class CommandLineTests(CommandLineTestCase):
         self.assertEqual(result["command"], "install")
         self.assertEqual(result["formats"], [{"format": "VST3", "result": "installed", "succeeded": True,
                                               "reason": None, "path": self.prefix.shown(self.prefix.bundle("VST3")),
-                                              "note": None}])
+                                              "note": None, "code": 0}])
+        self.assertEqual(result["exitCode"], 0)
         self.assert_bundle_is_the_archive("VST3")
         self.assertFalse(os.path.exists(self.prefix.bundle("CLAP")))
         self.assertFalse(os.path.exists(self.prefix.bundle("AAX")))
@@ -326,7 +327,7 @@ class CommandLineTests(CommandLineTestCase):
         moved_aside = snapshot(staging, "previous-0")
 
         done = self.run_binary("install", "vst3")
-        self.assertEqual(done.returncode, 1, done.stdout + done.stderr)
+        self.assertEqual(done.returncode, 5, done.stdout + done.stderr)
         self.assertEqual(done.stdout, "VST3: failed: the installed version 2.5.0.0 is newer than 2.4.3; "
                                       "use --allow-downgrade to replace it\n")
 
@@ -371,11 +372,24 @@ class CommandLineTests(CommandLineTestCase):
         self.place_module("VST3", "version_2.5.0.0.dll")
         newer = snapshot(self.prefix.folder("VST3"), FORMATS["VST3"][1])
 
+        # A refused downgrade is the run's only failure: exit 5, which deployment tools tell apart.
         done = self.run_binary("install", "vst3", "clap")
-        self.assertEqual(done.returncode, 1, done.stderr)
+        self.assertEqual(done.returncode, 5, done.stderr)
         self.assertEqual(done.stdout, "VST3: failed: the installed version 2.5.0.0 is newer than 2.4.3; "
                                       "use --allow-downgrade to replace it\nCLAP: installed\n")
         self.assertEqual(snapshot(self.prefix.folder("VST3"), FORMATS["VST3"][1]), newer)
+
+        report = json.loads(self.run_binary("install", "vst3", "clap", "--json").stdout)
+        self.assertEqual(report["exitCode"], 5)
+        self.assertEqual([(f["format"], f["code"]) for f in report["formats"]], [("VST3", 5), ("CLAP", 0)])
+
+        # With another kind of failure beside it, the run is an ordinary failure.
+        shutil.rmtree(self.prefix.folder("AAX"), ignore_errors=True)     # the earlier runs made it
+        with open(self.prefix.folder("AAX"), "w") as f:
+            f.write("in the way")
+        done = self.run_binary("install", "vst3", "aax")
+        self.assertEqual(done.returncode, 1, done.stdout + done.stderr)
+        os.remove(self.prefix.folder("AAX"))
 
         done = self.run_binary("install", "vst3", "--allow-downgrade")
         self.assertEqual((done.returncode, done.stdout), (0, "VST3: installed\n"), done.stderr)
@@ -521,6 +535,8 @@ class CommandLineTests(CommandLineTestCase):
             self.assertTrue(done.stdout.startswith("Usage: ov_installer"), done.stdout)
             for word in ("status", "install FORMAT...", "uninstall FORMAT...", "--json", "vst3, clap, aax or all"):
                 self.assertIn(word, done.stdout)
+            codes = [line.split(None, 1)[0] for line in done.stdout.split("Exit status:\n", 1)[1].splitlines()[:6]]
+            self.assertEqual(codes, ["0", "1", "2", "3", "4", "5"], done.stdout)
 
         done = self.run_binary("--version")
         self.assertEqual((done.returncode, done.stdout, done.stderr), (0, "ov_installer 1.2.0\n", ""))
@@ -709,6 +725,62 @@ class RunningHostTests(CommandLineTestCase):
         self.release(holder)
         self.assertEqual(self.run_binary("uninstall", "clap").returncode, 0)
         self.assertEqual(os.listdir(self.prefix.folder("CLAP")), [])
+
+
+class DiskSpaceTests(CommandLineTestCase):
+    """A small file system mounted as an install folder, as a nearly full volume."""
+
+    def mount_small_file_system(self, folder, size):
+        if os.geteuid() != 0:
+            self.skipTest("mounting a small file system needs root")
+        os.makedirs(folder)
+        mounted = subprocess.run(["mount", "-t", "tmpfs", "-o", "size=" + size, "tmpfs", folder], capture_output=True)
+        if mounted.returncode != 0:
+            self.skipTest("cannot mount a file system here: " + mounted.stderr.decode())
+
+    def unmount(self, folder):
+        subprocess.run(["umount", folder], capture_output=True)
+
+    def test_a_folder_without_room_fails_its_format_with_exit_4_before_anything_is_written(self):
+        # 16 KiB, where the VST3 bundle needs 40 (39.5) and the staging folder would lie beside it.
+        folder = self.prefix.folder("VST3")
+        self.mount_small_file_system(folder, "16k")
+        try:
+            done = self.run_binary("install", "vst3", "clap")
+            text_listing = os.listdir(folder)
+            as_json = self.run_binary("install", "vst3", "--json")
+            json_listing = os.listdir(folder)
+        finally:
+            self.unmount(folder)
+
+        self.assertEqual(done.returncode, 4, done.stdout + done.stderr)
+        reason = "Not enough space in %s: the bundle needs 40 KiB, but only 16 KiB is free" % self.prefix.shown(folder)
+        self.assertEqual(done.stdout, "VST3: failed: %s\nCLAP: installed\n" % reason)
+        self.assertEqual(text_listing, [], "nothing was written where there is no room")
+        self.assert_bundle_is_the_archive("CLAP")
+
+        self.assertEqual(as_json.returncode, 4, as_json.stdout + as_json.stderr)
+        report = json.loads(as_json.stdout)
+        self.assertEqual(report["exitCode"], 4)
+        self.assertEqual([(f["format"], f["result"], f["code"], f["reason"]) for f in report["formats"]],
+                         [("VST3", "failed", 4, reason)])
+        self.assertEqual(json_listing, [])
+
+    def test_a_folder_not_made_yet_is_judged_by_the_volume_it_would_be_made_on(self):
+        # The whole Common Files folder is small; the CLAP folder below it does not exist yet.
+        common_files = os.path.dirname(self.prefix.folder("CLAP"))
+        self.mount_small_file_system(common_files, "16k")
+        try:
+            done = self.run_binary("install", "clap")
+            listing = os.listdir(common_files)
+        finally:
+            self.unmount(common_files)
+        self.assertEqual(done.returncode, 4, done.stdout + done.stderr)
+        self.assertEqual(done.stdout, "CLAP: failed: Not enough space in %s: the bundle needs 18 KiB, but only 16 KiB "
+                                      "is free\n" % self.prefix.shown(self.prefix.folder("CLAP")))
+        self.assertEqual(listing, [], "not even the install folder was made")
+
+
 
 if __name__ == "__main__":
     PROGRAM = program_from_arguments(sys.argv)
