@@ -3,6 +3,7 @@
 #include "core/CommandLineReport.h"
 #include "core/InstallPathSettings.h"
 #include "core/RunLog.h"
+#include "core/UninstallEntry.h"
 #include "core/WindowsLocations.h"
 
 namespace
@@ -156,6 +157,7 @@ namespace
         auto results = InstallRun::run (action, chosen, folders, productName(), showProgress, record);
         results.insert (results.end(), refused.begin(), refused.end());
         std::sort (results.begin(), results.end(), [] (const auto& a, const auto& b) { return a.formatIndex < b.formatIndex; });
+        InstallRun::addRunNote (results, UninstallEntry::refresh (folders, productName()));
 
         const auto text = CommandLineReport::resultsText (results, action);
         recordLines (record, text);

@@ -55,6 +55,15 @@ std::vector<InstallEngine::FormatResult> InstallRun::run (Action action,
     return results;
 }
 
+void InstallRun::addRunNote (std::vector<InstallEngine::FormatResult>& results, const juce::String& note)
+{
+    if (results.empty() || note.isEmpty())
+        return;
+
+    auto& last = results.back().note;
+    last = last.isEmpty() ? note : last + "; " + note;
+}
+
 InstallRun::Payload InstallRun::payloadFor (int formatIndex)
 {
     switch (formatIndex)

@@ -14,7 +14,7 @@ import unittest
 import zipfile
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), ".."))
-from installer_program import program_from_arguments  # noqa: E402
+from installer_program import program_from_arguments, UNINSTALL_KEY  # noqa: E402
 
 PROGRAM = None      # the Linux binary, or the Windows executable under Wine
 ROOT = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..")
@@ -767,19 +767,157 @@ class DiskSpaceTests(CommandLineTestCase):
         self.assertEqual(json_listing, [])
 
     def test_a_folder_not_made_yet_is_judged_by_the_volume_it_would_be_made_on(self):
-        # The whole Common Files folder is small; the CLAP folder below it does not exist yet.
-        common_files = os.path.dirname(self.prefix.folder("CLAP"))
-        self.mount_small_file_system(common_files, "16k")
+        # A small Avid folder; the AAX folder two levels below it does not exist yet.
+        avid = os.path.join(self.prefix.path, "drive_c", "Program Files", "Common Files", "Avid")
+        self.mount_small_file_system(avid, "16k")
         try:
-            done = self.run_binary("install", "clap")
-            listing = os.listdir(common_files)
+            done = self.run_binary("install", "aax")
+            listing = os.listdir(avid)
         finally:
-            self.unmount(common_files)
+            self.unmount(avid)
         self.assertEqual(done.returncode, 4, done.stdout + done.stderr)
-        self.assertEqual(done.stdout, "CLAP: failed: Not enough space in %s: the bundle needs 18 KiB, but only 16 KiB "
-                                      "is free\n" % self.prefix.shown(self.prefix.folder("CLAP")))
+        self.assertEqual(done.stdout, "AAX: failed: Not enough space in %s: the bundle needs 39 KiB, but only 16 KiB "
+                                      "is free\n" % self.prefix.shown(self.prefix.folder("AAX")))
         self.assertEqual(listing, [], "not even the install folder was made")
 
+
+KEPT_COPY = ("Program Files", "Orvanta", "Kelvara 2", "ov_installer.exe")
+
+
+class AppsEntryTests(CommandLineTestCase):
+    """Windows' Apps & features entry and the kept copy that removes the product, read in the
+    test prefix's registry with Wine's reg, as Settings and winget read them."""
+
+    def setUp(self):
+        if not PROGRAM.is_wine:
+            self.skipTest("a Wine prefix's registry belongs to Wine: only the Windows build writes an entry")
+        super().setUp()
+
+    def entry(self):
+        """The entry's values by name, as (type, data), and reg's own text; None without an entry."""
+        done = subprocess.run([*PROGRAM.tool("reg"), "query", UNINSTALL_KEY, "/reg:64"],
+                              env=headless_environment(self.prefix.path), capture_output=True, text=True, timeout=60)
+        if done.returncode != 0:
+            return None, done.stdout
+        values = {}
+        for line in done.stdout.splitlines():
+            match = re.match(r"^\s+(\S+)\s+(REG_\w+)\s+(.*?)\s*$", line)
+            if match:
+                values[match.group(1)] = (match.group(2), match.group(3))
+        return values, done.stdout
+
+    def bundle_bytes(self):
+        total = 0
+        for name in ORDER:
+            bundle = self.prefix.bundle(name)
+            if os.path.isfile(bundle):
+                total += os.path.getsize(bundle)
+            for base, _, files in os.walk(bundle):
+                total += sum(os.path.getsize(os.path.join(base, f)) for f in files)
+        return total
+
+    def kept_copy(self):
+        return os.path.join(self.prefix.path, "drive_c", *KEPT_COPY)
+
+    def test_the_entry_follows_the_disk_and_the_quiet_uninstall_leaves_nothing_after_a_restart(self):
+        downloads = os.path.join(self.prefix.path, "drive_c", "Downloads")
+        os.makedirs(downloads)
+        downloaded = os.path.join(downloads, "ov_installer.exe")
+        shutil.copyfile(PROGRAM.command[-1], downloaded)
+        env = headless_environment(self.prefix.path)
+        run = ["wine", self.prefix.shown(downloaded)]
+
+        done = subprocess.run([*run, "install", "all"], env=env, capture_output=True, text=True, timeout=180)
+        self.assertEqual((done.returncode, done.stdout), (0, "VST3: installed\nCLAP: installed\nAAX: installed\n"),
+                         done.stderr)
+        values, shown = self.entry()
+        self.assertIsNotNone(values, "no entry after an install")
+        print("\n" + shown, file=sys.stderr)
+        command = '"C:\\Program Files\\Orvanta\\Kelvara 2\\ov_installer.exe" uninstall all'
+        today = time.strftime("%Y%m%d")
+        expected = {
+            "DisplayName": ("REG_SZ", "Kelvara 2"), "DisplayVersion": ("REG_SZ", "2.4.3"), "Publisher": ("REG_SZ", "Orvanta"),
+            "DisplayIcon": ("REG_SZ", "C:\\Program Files\\Orvanta\\Kelvara 2\\ov_installer.exe"),
+            "URLInfoAbout": ("REG_SZ", "https://www.orvanta-audio.example/products/kelvara-2"),
+            "HelpLink": ("REG_SZ", "https://docs.orvanta-audio.example/manuals/Kelvara_2_Manual.pdf"),
+            "UninstallString": ("REG_SZ", command), "QuietUninstallString": ("REG_SZ", command),
+            "NoModify": ("REG_DWORD", "0x1"), "NoRepair": ("REG_DWORD", "0x1"),
+        }
+        self.assertEqual({k: v for k, v in values.items() if k in expected}, expected)
+        self.assertEqual(sorted(values), sorted(list(expected) + ["EstimatedSize", "InstallDate"]))
+        # Around midnight the run may have written the day before the test asked.
+        self.assertIn(values["InstallDate"], [("REG_SZ", today), ("REG_SZ", time.strftime("%Y%m%d", time.localtime(time.time() - 600)))])
+        self.assertEqual(values["EstimatedSize"][0], "REG_DWORD")
+        size_all = int(values["EstimatedSize"][1], 16)
+        on_disk = self.bundle_bytes() / 1024
+        self.assertLessEqual(abs(size_all - on_disk), 0.2 * on_disk, (size_all, on_disk))
+
+        # The kept copy is the downloaded installer, outside the downloads folder.
+        with open(downloaded, "rb") as a, open(self.kept_copy(), "rb") as b:
+            self.assertEqual(a.read(), b.read())
+        self.assertEqual(sorted(os.listdir(os.path.dirname(self.kept_copy()))), ["ov_installer.exe"])
+
+        # One format fewer: the entry stays, smaller.
+        done = subprocess.run([*run, "uninstall", "clap"], env=env, capture_output=True, text=True, timeout=180)
+        self.assertEqual((done.returncode, done.stdout), (0, "CLAP: uninstalled\n"), done.stderr)
+        values, _ = self.entry()
+        self.assertIsNotNone(values, "removing one format removed the entry")
+        size_two = int(values["EstimatedSize"][1], 16)
+        self.assertLess(size_two, size_all)
+        self.assertLessEqual(abs(size_two - self.bundle_bytes() / 1024), 0.2 * self.bundle_bytes() / 1024)
+
+        # As winget runs it: the command line of QuietUninstallString, the download long gone.
+        os.remove(downloaded)
+        done = self.run_quiet_uninstall()
+        self.assertEqual((done.returncode, done.stdout), (0, "VST3: uninstalled\nCLAP: uninstalled\nAAX: uninstalled\n"),
+                         done.stderr)
+        for name in ORDER:
+            self.assertFalse(os.path.exists(self.prefix.bundle(name)), name)
+        self.assert_no_staging_left()
+        values, shown = self.entry()
+        self.assertIsNone(values, shown)
+
+        # A running program cannot delete itself: its copy goes at the next restart.
+        self.assertTrue(os.path.exists(self.kept_copy()))
+        subprocess.run(["wineboot", "-r"], env=env, capture_output=True, timeout=300)
+        self.assertFalse(os.path.exists(self.kept_copy()))
+        self.assertFalse(os.path.exists(os.path.join(self.prefix.path, "drive_c", *KEPT_COPY[:2])))
+
+    def run_quiet_uninstall(self):
+        values, shown = self.entry()
+        self.assertIsNotNone(values, shown)
+        exe, arguments = re.match(r'^"([^"]+)" (.*)$', values["QuietUninstallString"][1]).groups()
+        return subprocess.run(["wine", exe, *arguments.split()], env=headless_environment(self.prefix.path),
+                              capture_output=True, text=True, timeout=180)
+
+    def test_installing_again_before_the_restart_keeps_the_copy_the_entry_runs(self):
+        self.assertEqual(self.run_binary("install", "clap").returncode, 0)
+        done = self.run_quiet_uninstall()
+        self.assertEqual((done.returncode, done.stdout), (0, "VST3: uninstalled\nCLAP: uninstalled\nAAX: uninstalled\n"),
+                         done.stderr)
+        self.assertIsNone(self.entry()[0])
+
+        # The copy that was queued for removal is the one the new entry names again.
+        done = self.run_binary("install", "clap")
+        self.assertEqual((done.returncode, done.stdout), (0, "CLAP: installed\n"), done.stderr)
+        subprocess.run(["wineboot", "-r"], env=headless_environment(self.prefix.path), capture_output=True, timeout=300)
+        self.assertTrue(os.path.isfile(self.kept_copy()), "the restart removed the copy the entry runs")
+        self.assertIsNotNone(self.entry()[0])
+        self.assertEqual(self.run_quiet_uninstall().returncode, 0)
+
+    def test_removing_the_last_format_from_another_copy_removes_the_entry_and_the_kept_copy(self):
+        self.assertEqual(self.run_binary("install", "aax").returncode, 0)
+        self.assertIsNotNone(self.entry()[0])
+        self.assertTrue(os.path.isfile(self.kept_copy()))
+
+        # A run that leaves a format in place keeps them both.
+        self.assertEqual(self.run_binary("uninstall", "vst3").returncode, 0)
+        self.assertIsNotNone(self.entry()[0])
+
+        done = self.run_binary("uninstall", "aax")
+        self.assertEqual((done.returncode, done.stdout), (0, "AAX: uninstalled\n"), done.stderr)
+        self.assertIsNone(self.entry()[0])
+        self.assertFalse(os.path.exists(os.path.join(self.prefix.path, "drive_c", *KEPT_COPY[:2])))
 
 
 if __name__ == "__main__":
