@@ -106,17 +106,26 @@ juce::Result KeptCopy::refresh (const juce::File& source, const juce::File& targ
     if (! source.existsAsFile())
         return juce::Result::fail ("the installer's own file " + source.getFullPathName() + " cannot be read");
 
-    if (target.existsAsFile())
+    const auto ownVersion = ModuleVersionReader::readFileVersion (source);
+    const auto keptIsCurrent = [&]
     {
-        const auto keptVersion = ModuleVersionReader::readFileVersion (target);
-        const auto ownVersion  = ModuleVersionReader::readFileVersion (source);
+        const auto keptVersion = target.existsAsFile() ? ModuleVersionReader::readFileVersion (target) : juce::String();
+        return keptVersion.isNotEmpty() && FormatStatus::compareReleases (keptVersion, ownVersion) >= 0;
+    };
 
-        if (keptVersion.isNotEmpty() && FormatStatus::compareReleases (keptVersion, ownVersion) >= 0)
-            return juce::Result::ok();
-    }
+    if (keptIsCurrent())
+        return juce::Result::ok();
 
-    if (const auto created = target.getParentDirectory().createDirectory(); created.failed())
-        return juce::Result::fail ("could not create " + target.getParentDirectory().getFullPathName() + ": " + created.getErrorMessage());
+    // Another installer running at the same moment may make the folders first, one of them
+    // between two of this one's steps: no failure, just another go.
+    const auto folder = target.getParentDirectory();
+    auto created = juce::Result::ok();
+
+    for (int attempt = 0; attempt < 8 && ! folder.isDirectory(); ++attempt)
+        created = folder.createDirectory();
+
+    if (! folder.isDirectory())
+        return juce::Result::fail ("could not create " + folder.getFullPathName() + ": " + created.getErrorMessage());
 
     const auto temporary = temporaryFor (target);
 
@@ -129,7 +138,10 @@ juce::Result KeptCopy::refresh (const juce::File& source, const juce::File& targ
     if (const auto renamed = renameOver (temporary, target); renamed.failed())
     {
         temporary.deleteFile();
-        return juce::Result::fail ("could not replace " + target.getFullPathName() + ": " + renamed.getErrorMessage());
+
+        // Another installer may hold the copy it has just put there, which serves as well.
+        if (! keptIsCurrent())
+            return juce::Result::fail ("could not replace " + target.getFullPathName() + ": " + renamed.getErrorMessage());
     }
 
     return juce::Result::ok();
@@ -198,6 +210,10 @@ juce::Result KeptCopy::retire (const juce::File& copy, bool isRunning)
 {
     const auto folder = copy.getParentDirectory();
     const auto makerFolder = folder.getParentDirectory();
+
+    // What a run stopped half-way through writing the copy left beside it.
+    for (const auto& entry : juce::RangedDirectoryIterator (folder, false, "." + copy.getFileName() + ".new-*", juce::File::findFiles))
+        entry.getFile().deleteFile();
 
     if (! isRunning)
     {

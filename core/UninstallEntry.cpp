@@ -1,6 +1,6 @@
 #include "core/UninstallEntry.h"
-#include "core/FormatStatus.h"
 #include "core/KeptCopy.h"
+#include "core/ZipDirectory.h"
 
 #include <limits>
 
@@ -31,29 +31,21 @@ juce::String UninstallEntry::keyPath()
     return uninstallKeyParent + ProductDefinition::uninstallKeyName();
 }
 
-juce::int64 UninstallEntry::bytesOf (const juce::File& item)
-{
-    if (! item.isDirectory())
-        return item.existsAsFile() ? item.getSize() : 0;
-
-    juce::int64 bytes = 0;
-
-    for (const auto& entry : juce::RangedDirectoryIterator (item, true, "*", juce::File::findFiles))
-        bytes += entry.getFileSize();
-
-    return bytes;
-}
-
 juce::int64 UninstallEntry::installedBytes (const InstallRun::Folders& installFolders, const juce::String& productName)
 {
     juce::int64 bytes = -1;
 
     for (int formatIndex = 0; formatIndex < ProductDefinition::numFormats; ++formatIndex)
     {
-        const auto& folder = installFolders[(size_t) formatIndex];
+        // Whether the bundle is there, as status detection judges it, without opening anything in it.
+        const auto bundle = ProductDefinition::bundleFor (installFolders[(size_t) formatIndex], productName, formatIndex);
 
-        if (FormatStatus::detect (folder, productName, ProductDefinition::productVersion, formatIndex).installed)
-            bytes = juce::jmax<juce::int64> (bytes, 0) + bytesOf (ProductDefinition::bundleFor (folder, productName, formatIndex));
+        if (! bundle.exists())
+            continue;
+
+        const auto payload = InstallRun::payloadFor (formatIndex);
+        const auto records = ZipDirectory::read (payload.data, payload.size);
+        bytes = juce::jmax<juce::int64> (bytes, 0) + (records ? ZipDirectory::totalsOf (*records).bytes : 0);
     }
 
     return bytes;

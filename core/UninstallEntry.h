@@ -31,11 +31,10 @@ public:
     /** What the entry's subkey is, in the registry paths of the framework. */
     static juce::String keyPath();
 
-    /** The bytes of every installed bundle, as status detection finds them; -1 when none is. */
+    /** The unpacked size of every bundle that is installed, as status detection finds them;
+        -1 when none is. The size is the archive's: reading the bundles themselves would hold
+        them open just when another installer running at the same time swaps one of them. */
     static juce::int64 installedBytes (const InstallRun::Folders& installFolders, const juce::String& productName);
-
-    /** The bytes of the files at and below an item. */
-    static juce::int64 bytesOf (const juce::File& item);
 
     /** Writes every value in the machine's 64-bit view of the registry. */
     static juce::Result write (const Values& values);

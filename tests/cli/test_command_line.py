@@ -905,6 +905,22 @@ class AppsEntryTests(CommandLineTestCase):
         self.assertIsNotNone(self.entry()[0])
         self.assertEqual(self.run_quiet_uninstall().returncode, 0)
 
+    def test_a_kept_copy_that_cannot_be_written_is_a_note_and_never_fails_the_run(self):
+        blocked = os.path.dirname(self.kept_copy())
+        os.makedirs(os.path.dirname(blocked))
+        with open(blocked, "w") as f:
+            f.write("a file where the folder belongs")
+
+        done = self.run_binary("install", "clap", "--json")
+        self.assertEqual(done.returncode, 0, done.stdout + done.stderr)
+        clap = json.loads(done.stdout)["formats"][0]
+        self.assertEqual((clap["result"], clap["code"]), ("installed", 0))
+        self.assertTrue(clap["note"].startswith("Windows' Apps & features entry could not be brought up to date "
+                                                "(the installer's copy for removing it later: "), clap["note"])
+        self.assert_bundle_is_the_archive("CLAP")
+        with open(blocked) as f:
+            self.assertEqual(f.read(), "a file where the folder belongs")
+
     def test_removing_the_last_format_from_another_copy_removes_the_entry_and_the_kept_copy(self):
         self.assertEqual(self.run_binary("install", "aax").returncode, 0)
         self.assertIsNotNone(self.entry()[0])

@@ -63,6 +63,7 @@ TEST (KeptCopy, RetiringItRemovesItsFolderAndTheMakersOnlyWhenNothingElseIsThere
     const auto copy = maker.getChildFile ("Kelvara 2/ov_installer.exe");
 
     ASSERT_TRUE (KeptCopy::refresh (modules.getChildFile ("version_2.4.2.9.dll"), copy).wasOk());
+    ASSERT_TRUE (copy.getSiblingFile (".ov_installer.exe.new-1").replaceWithText ("half-written"));
     ASSERT_TRUE (maker.getChildFile ("Another Product").createDirectory().wasOk());
     EXPECT_TRUE (KeptCopy::retire (copy, false).wasOk());
     EXPECT_FALSE (copy.getParentDirectory().exists());
@@ -95,24 +96,39 @@ TEST (UninstallEntry, HoldsTheProductTheKeptCopyAndTheSizeInKibibytes)
     EXPECT_EQ (UninstallEntry::keyPath(), "HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Orvanta Kelvara 2");
 }
 
-TEST (UninstallEntry, TheSizeIsThatOfTheBundlesStatusDetectionFinds)
+TEST (UninstallEntry, TheSizeIsTheUnpackedSizeOfTheBundlesStatusDetectionFinds)
 {
     TemporaryFolder temporary;
     const InstallRun::Folders folders { temporary.get().getChildFile ("VST3"), temporary.get().getChildFile ("CLAP"),
                                         temporary.get().getChildFile ("AAX") };
 
+    // What the framework's own zip reader says the archives unpack to.
+    const auto unpackedSize = [] (int formatIndex)
+    {
+        const auto payload = InstallRun::payloadFor (formatIndex);
+        juce::MemoryInputStream stream (payload.data, payload.size, false);
+        juce::ZipFile zip (stream);
+        juce::int64 bytes = 0;
+
+        for (int i = 0; i < zip.getNumEntries(); ++i)
+            bytes += zip.getEntry (i)->uncompressedSize;
+
+        return bytes;
+    };
+
     EXPECT_EQ (UninstallEntry::installedBytes (folders, "Kelvara 2"), -1);
 
-    ASSERT_TRUE (folders[0].getChildFile ("Kelvara 2.vst3/Contents/x86_64-win").createDirectory().wasOk());
-    EXPECT_EQ (UninstallEntry::installedBytes (folders, "Kelvara 2"), 0);
+    ASSERT_TRUE (folders[0].getChildFile ("Kelvara 2.vst3").createDirectory().wasOk());
+    ASSERT_TRUE (folders[2].createDirectory().wasOk());
+    // Beside the bundles, such as another product's, is not this product.
+    ASSERT_TRUE (folders[2].getChildFile ("Other.aaxplugin").createDirectory().wasOk());
+    EXPECT_EQ (UninstallEntry::installedBytes (folders, "Kelvara 2"), unpackedSize (ProductDefinition::vst3));
 
-    ASSERT_TRUE (folders[0].getChildFile ("Kelvara 2.vst3/Contents/x86_64-win/Kelvara 2.vst3").replaceWithText (juce::String::repeatedString ("x", 3000)));
     ASSERT_TRUE (folders[1].createDirectory().wasOk());
-    ASSERT_TRUE (folders[1].getChildFile ("Kelvara 2.clap").replaceWithText (juce::String::repeatedString ("y", 500)));
-    // Beside the bundles, such as a staging folder, is not the product.
-    ASSERT_TRUE (folders[1].getChildFile ("other.clap").replaceWithText ("zz"));
-
-    EXPECT_EQ (UninstallEntry::installedBytes (folders, "Kelvara 2"), 3500);
+    ASSERT_TRUE (folders[1].getChildFile ("Kelvara 2.clap").replaceWithText ("y"));
+    EXPECT_EQ (UninstallEntry::installedBytes (folders, "Kelvara 2"),
+               unpackedSize (ProductDefinition::vst3) + unpackedSize (ProductDefinition::clap));
+    EXPECT_GT (unpackedSize (ProductDefinition::clap), 1000);
 }
 
 TEST (UninstallEntry, IsWrittenInTheSixtyFourBitViewAndRemovedWhole)
