@@ -4,6 +4,7 @@
 #include "core/InstallPathSettings.h"
 #include "core/RunLog.h"
 #include "core/StagingArea.h"
+#include "core/UninstallEntry.h"
 #include "core/WindowsLocations.h"
 
 namespace
@@ -122,8 +123,10 @@ namespace
             if (status.installedVersion.isNotEmpty() && FormatStatus::compareReleases (status.installedVersion, productVersion) > 0)
             {
                 chosen[(size_t) formatIndex] = false;
-                refused.push_back ({ formatIndex, false, "the installed version " + status.installedVersion + " is newer than "
-                                                         + productVersion + "; use --allow-downgrade to replace it", {}, false });
+                InstallEngine::FormatResult kept { formatIndex, false, "the installed version " + status.installedVersion + " is newer than "
+                                                                       + productVersion + "; use --allow-downgrade to replace it", {}, false };
+                kept.newerKept = true;
+                refused.push_back (kept);
             }
         }
 
@@ -155,6 +158,7 @@ namespace
         auto results = InstallRun::run (action, chosen, folders, productName(), showProgress, record);
         results.insert (results.end(), refused.begin(), refused.end());
         std::sort (results.begin(), results.end(), [] (const auto& a, const auto& b) { return a.formatIndex < b.formatIndex; });
+        InstallRun::addRunNote (results, UninstallEntry::refresh (folders, productName()));
 
         const auto text = CommandLineReport::resultsText (results, action);
         recordLines (record, text);
@@ -322,8 +326,17 @@ int CommandLine::exitCodeFor (const std::vector<InstallEngine::FormatResult>& re
     if (std::none_of (results.begin(), results.end(), failed))
         return success;
 
-    const auto allHeld = std::all_of (results.begin(), results.end(), [] (const auto& r) { return r.succeeded || r.inUse; });
-    return allHeld ? inUse : failure;
+    // A deployment tool handles each of these kinds its own way; a mixture is a plain failure.
+    const auto allFailuresAre = [&results] (auto kind)
+    {
+        return std::all_of (results.begin(), results.end(), [&kind] (const auto& r) { return r.succeeded || kind (r); });
+    };
+
+    if (allFailuresAre ([] (const auto& r) { return r.inUse; }))       return inUse;
+    if (allFailuresAre ([] (const auto& r) { return r.lacksSpace; }))  return diskFull;
+    if (allFailuresAre ([] (const auto& r) { return r.newerKept; }))   return downgradeRefused;
+
+    return failure;
 }
 
 juce::String CommandLine::versionText()
@@ -357,9 +370,14 @@ juce::String CommandLine::usageText()
            "  --version            print the version and exit\n"
            "  -h, --help, /?       print this help and exit\n"
            "\n"
-           "Exit status: 0 when every format succeeded (for verify: is intact), 1 when one failed,\n"
-           "2 for a usage error or a log that cannot be opened, 3 when every failure was a bundle\n"
-           "in use by another program (close it and try again).\n"
+           "Exit status:\n"
+           "  0  every format succeeded (for verify: is intact)\n"
+           "  1  a format failed (failures of different kinds end with 1 too)\n"
+           "  2  a usage error or a log that cannot be opened\n"
+           "  3  every failure was a bundle in use by another program (close it and try again)\n"
+           "  4  every failure was a volume without room for the bundle; nothing was written\n"
+           "  5  every failure was a newer release left in place (see --allow-downgrade)\n"
+           "The JSON reports give each format's own code as \"code\" and the run's as \"exitCode\".\n"
            "Silent switches of other installers (/S, /quiet and the like) are not taken; use\n"
            "'" + name + " install all'.\n"
            "The install folders come from the shared settings file, as in the window.\n";

@@ -53,7 +53,9 @@ public:
         success    = 0,
         failure    = 1,
         usageFault = 2,
-        inUse      = 3     // every failure was a bundle held by another program: worth retrying later
+        inUse      = 3,    // every failure was a bundle held by another program: worth retrying later
+        diskFull   = 4,    // every failure was a volume without room for the bundle
+        downgradeRefused = 5   // every failure was a newer release left in place
     };
 
     /** The exit code of an install or uninstall run from its results. */

@@ -1,4 +1,5 @@
 #include "core/CommandLineReport.h"
+#include "core/CommandLine.h"
 
 namespace
 {
@@ -144,12 +145,15 @@ juce::String CommandLineReport::resultsJson (const std::vector<InstallEngine::Fo
         format->setProperty ("reason", result.succeeded ? juce::var() : juce::var (oneLine (result.reason)));
         format->setProperty ("path", bundle.getFullPathName());
         format->setProperty ("note", orNull (oneLine (result.note)));
+        // The exit code this format alone would give, so that a script can tell the kinds apart.
+        format->setProperty ("code", CommandLine::exitCodeFor ({ result }));
         formats.add (juce::var (format.get()));
     }
 
     auto object = productObject (productName, productVersion);
     object->setProperty ("command", action == InstallRun::Action::install ? "install" : "uninstall");
     object->setProperty ("formats", formats);
+    object->setProperty ("exitCode", CommandLine::exitCodeFor (results));
     return asJson (juce::var (object.get())) + "\n";
 }
 

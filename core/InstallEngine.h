@@ -25,6 +25,8 @@ public:
         juce::String reason;     // why it failed; empty on success
         juce::String note;       // what a success left behind, such as an old bundle still held
         bool inUse = false;      // failed because another program holds the bundle's files
+        bool lacksSpace = false; // failed before writing: the volume has no room for the bundle
+        bool newerKept = false;  // failed before writing: a newer release is installed (a refused downgrade)
     };
 
     /** Told, a line at a time, what the engine does: leftovers, files written, the swap. */

@@ -1,4 +1,6 @@
 #include "core/InstallRun.h"
+#include "core/DiskSpace.h"
+#include "core/ZipDirectory.h"
 
 #include <PayloadArchives.h>
 
@@ -33,11 +35,33 @@ std::vector<InstallEngine::FormatResult> InstallRun::run (Action action,
         else
         {
             const auto payload = payloadFor (formatIndex);
+
+            // Before anything is written, not even the install folder.
+            if (const auto records = ZipDirectory::read (payload.data, payload.size))
+            {
+                if (const auto reason = DiskSpace::shortfall (folder, ZipDirectory::totalsOf (*records).bytes))
+                {
+                    InstallEngine::FormatResult noRoom { formatIndex, false, *reason, {}, false };
+                    noRoom.lacksSpace = true;
+                    results.push_back (noRoom);
+                    continue;
+                }
+            }
+
             results.push_back (InstallEngine::install (formatIndex, folder, bundleName, payload.data, payload.size, formatLog));
         }
     }
 
     return results;
+}
+
+void InstallRun::addRunNote (std::vector<InstallEngine::FormatResult>& results, const juce::String& note)
+{
+    if (results.empty() || note.isEmpty())
+        return;
+
+    auto& last = results.back().note;
+    last = last.isEmpty() ? note : last + "; " + note;
 }
 
 InstallRun::Payload InstallRun::payloadFor (int formatIndex)

@@ -46,4 +46,7 @@ public:
     };
 
     static Payload payloadFor (int formatIndex);
+
+    /** Adds a note about the run as a whole to its last format's, where every report shows it. */
+    static void addRunNote (std::vector<InstallEngine::FormatResult>& results, const juce::String& note);
 };

@@ -29,6 +29,22 @@ namespace ProductDefinition
         return rawName.replaceFirstOccurrenceOf ("_", " ");
     }
 
+    juce::String uninstallKeyName()
+    {
+        return juce::String (makerName) + " " + displayProductName (rawProductName);
+    }
+
+    juce::String keptCopyPath()
+    {
+        return juce::String (programFilesPath) + "\\" + makerName + "\\" + displayProductName (rawProductName)
+             + "\\" + keptCopyFileName;
+    }
+
+    juce::String uninstallCommand()
+    {
+        return keptCopyPath().quoted() + " uninstall all";
+    }
+
     juce::String bundleName (const juce::String& productName, int formatIndex)
     {
         return productName + formatExtensions[formatIndex];

@@ -46,6 +46,24 @@ namespace ProductDefinition
     /** The maker's folder inside the machine-wide application-data folder. */
     inline constexpr const char* settingsFolderName = "Orvanta";
 
+    /** Where Windows keeps programs; the kept copy of the installer lives below it. */
+    inline constexpr const char* programFilesPath = "C:\\Program Files";
+
+    /** The file name of the installer's kept copy. */
+    inline constexpr const char* keptCopyFileName = "ov_installer.exe";
+
+    /** The subkey of the machine's Uninstall key that holds the Apps & features entry:
+        maker and product, "Orvanta Kelvara 2". */
+    juce::String uninstallKeyName();
+
+    /** "C:\Program Files\Orvanta\Kelvara 2\ov_installer.exe": one folder per product under
+        the maker's, so that another product's installer keeps its own copy. */
+    juce::String keptCopyPath();
+
+    /** The command that the entry's UninstallString and QuietUninstallString both hold: the
+        kept copy, quoted, removing every format without a window. */
+    juce::String uninstallCommand();
+
     /** The default install folder of each format, relative to the common files folder. */
     juce::String defaultInstallFolderChild (int formatIndex);
 

@@ -12,6 +12,9 @@ import tempfile
 # write there on any run, and the installer never does.
 WINE_OWN_FOLDERS = ("windows", "users")
 MAKER_FOLDER = os.path.join("ProgramData", "Orvanta")
+# Where the Windows build keeps its copy for removing the product, and the entry that runs it.
+KEPT_COPY_FOLDER = os.path.join("Program Files", "Orvanta")
+UNINSTALL_KEY = "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Orvanta Kelvara 2"
 
 
 def _tree(folder, skip=()):
@@ -127,7 +130,13 @@ class WineProgram:
     def new_prefix(self, with_maker_folder=True, path=None):
         """The prefix put back as wineboot left it; Windows paths never show where it lies."""
         drive_c = os.path.join(self.prefix, "drive_c")
-        for path in sorted(self._drive_c_paths() - self.baseline, key=len):
+        added = self._drive_c_paths() - self.baseline
+        # An install writes the Apps & features entry beside its kept copy; the registry is the
+        # prefix's too.
+        if KEPT_COPY_FOLDER in added:
+            subprocess.run(["wine", "reg", "delete", UNINSTALL_KEY, "/reg:64", "/f"], env=self.base, timeout=60,
+                           stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        for path in sorted(added, key=len):
             full = os.path.join(drive_c, path)
             if os.path.isdir(full) and not os.path.islink(full):
                 shutil.rmtree(full, ignore_errors=True)

@@ -11,6 +11,7 @@
 #include "core/InstallPathSettings.h"
 #include "core/InstallRun.h"
 #include "core/LinkSafeRemoval.h"
+#include "core/UninstallEntry.h"
 #include "core/WindowsLocations.h"
 
 #include <algorithm>
@@ -287,6 +288,7 @@ void MainComponent::installSelectedFormats()
     juce::MouseCursor::showWaitCursor();
     formatResults = InstallRun::run (uninstallMode ? InstallRun::Action::uninstall : InstallRun::Action::install,
                                      formatSelected, installFolders, productName);
+    InstallRun::addRunNote (formatResults, UninstallEntry::refresh (installFolders, productName));
 
     // Every format that was processed is deselected, whatever happened to it.
     changeSelection ({});

@@ -15,7 +15,7 @@ import zipfile
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), ".."))
 import unittest_main  # noqa: E402
-from installer_program import program_from_arguments  # noqa: E402
+from installer_program import program_from_arguments, UNINSTALL_KEY  # noqa: E402
 
 PROGRAM = None      # the Linux binary, or the Windows executable under Wine
 ROOT = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..")
@@ -257,7 +257,8 @@ class CommandLineTests(CommandLineTestCase):
         self.assertEqual(result["command"], "install")
         self.assertEqual(result["formats"], [{"format": "VST3", "result": "installed", "succeeded": True,
                                               "reason": None, "path": self.prefix.shown(self.prefix.bundle("VST3")),
-                                              "note": None}])
+                                              "note": None, "code": 0}])
+        self.assertEqual(result["exitCode"], 0)
         self.assert_bundle_is_the_archive("VST3")
         self.assertFalse(os.path.exists(self.prefix.bundle("CLAP")))
         self.assertFalse(os.path.exists(self.prefix.bundle("AAX")))
@@ -327,7 +328,7 @@ class CommandLineTests(CommandLineTestCase):
         moved_aside = snapshot(staging, "previous-0")
 
         done = self.run_binary("install", "vst3")
-        self.assertEqual(done.returncode, 1, done.stdout + done.stderr)
+        self.assertEqual(done.returncode, 5, done.stdout + done.stderr)
         self.assertEqual(done.stdout, "VST3: failed: the installed version 2.5.0.0 is newer than 2.4.3; "
                                       "use --allow-downgrade to replace it\n")
 
@@ -372,11 +373,24 @@ class CommandLineTests(CommandLineTestCase):
         self.place_module("VST3", "version_2.5.0.0.dll")
         newer = snapshot(self.prefix.folder("VST3"), FORMATS["VST3"][1])
 
+        # A refused downgrade is the run's only failure: exit 5, which deployment tools tell apart.
         done = self.run_binary("install", "vst3", "clap")
-        self.assertEqual(done.returncode, 1, done.stderr)
+        self.assertEqual(done.returncode, 5, done.stderr)
         self.assertEqual(done.stdout, "VST3: failed: the installed version 2.5.0.0 is newer than 2.4.3; "
                                       "use --allow-downgrade to replace it\nCLAP: installed\n")
         self.assertEqual(snapshot(self.prefix.folder("VST3"), FORMATS["VST3"][1]), newer)
+
+        report = json.loads(self.run_binary("install", "vst3", "clap", "--json").stdout)
+        self.assertEqual(report["exitCode"], 5)
+        self.assertEqual([(f["format"], f["code"]) for f in report["formats"]], [("VST3", 5), ("CLAP", 0)])
+
+        # With another kind of failure beside it, the run is an ordinary failure.
+        shutil.rmtree(self.prefix.folder("AAX"), ignore_errors=True)     # the earlier runs made it
+        with open(self.prefix.folder("AAX"), "w") as f:
+            f.write("in the way")
+        done = self.run_binary("install", "vst3", "aax")
+        self.assertEqual(done.returncode, 1, done.stdout + done.stderr)
+        os.remove(self.prefix.folder("AAX"))
 
         done = self.run_binary("install", "vst3", "--allow-downgrade")
         self.assertEqual((done.returncode, done.stdout), (0, "VST3: installed\n"), done.stderr)
@@ -522,6 +536,8 @@ class CommandLineTests(CommandLineTestCase):
             self.assertTrue(done.stdout.startswith("Usage: ov_installer"), done.stdout)
             for word in ("status", "install FORMAT...", "uninstall FORMAT...", "--json", "vst3, clap, aax or all"):
                 self.assertIn(word, done.stdout)
+            codes = [line.split(None, 1)[0] for line in done.stdout.split("Exit status:\n", 1)[1].splitlines()[:6]]
+            self.assertEqual(codes, ["0", "1", "2", "3", "4", "5"], done.stdout)
 
         done = self.run_binary("--version")
         self.assertEqual((done.returncode, done.stdout, done.stderr), (0, "ov_installer 1.2.0\n", ""))
@@ -746,6 +762,216 @@ class RunningHostTests(CommandLineTestCase):
         self.release(holder)
         self.assertEqual(self.run_binary("uninstall", "clap").returncode, 0)
         self.assertEqual(os.listdir(self.prefix.folder("CLAP")), [])
+
+
+class DiskSpaceTests(CommandLineTestCase):
+    """A small file system mounted as an install folder, as a nearly full volume."""
+
+    def mount_small_file_system(self, folder, size):
+        if os.geteuid() != 0:
+            self.skipTest("mounting a small file system needs root")
+        os.makedirs(folder)
+        mounted = subprocess.run(["mount", "-t", "tmpfs", "-o", "size=" + size, "tmpfs", folder], capture_output=True)
+        if mounted.returncode != 0:
+            self.skipTest("cannot mount a file system here: " + mounted.stderr.decode())
+
+    def unmount(self, folder):
+        subprocess.run(["umount", folder], capture_output=True)
+
+    def test_a_folder_without_room_fails_its_format_with_exit_4_before_anything_is_written(self):
+        # 16 KiB, where the VST3 bundle needs 40 (39.5) and the staging folder would lie beside it.
+        folder = self.prefix.folder("VST3")
+        self.mount_small_file_system(folder, "16k")
+        try:
+            done = self.run_binary("install", "vst3", "clap")
+            text_listing = os.listdir(folder)
+            as_json = self.run_binary("install", "vst3", "--json")
+            json_listing = os.listdir(folder)
+        finally:
+            self.unmount(folder)
+
+        self.assertEqual(done.returncode, 4, done.stdout + done.stderr)
+        reason = "Not enough space in %s: the bundle needs 40 KiB, but only 16 KiB is free" % self.prefix.shown(folder)
+        self.assertEqual(done.stdout, "VST3: failed: %s\nCLAP: installed\n" % reason)
+        self.assertEqual(text_listing, [], "nothing was written where there is no room")
+        self.assert_bundle_is_the_archive("CLAP")
+
+        self.assertEqual(as_json.returncode, 4, as_json.stdout + as_json.stderr)
+        report = json.loads(as_json.stdout)
+        self.assertEqual(report["exitCode"], 4)
+        self.assertEqual([(f["format"], f["result"], f["code"], f["reason"]) for f in report["formats"]],
+                         [("VST3", "failed", 4, reason)])
+        self.assertEqual(json_listing, [])
+
+    def test_a_folder_not_made_yet_is_judged_by_the_volume_it_would_be_made_on(self):
+        # A small Avid folder; the AAX folder two levels below it does not exist yet.
+        avid = os.path.join(self.prefix.path, "drive_c", "Program Files", "Common Files", "Avid")
+        self.mount_small_file_system(avid, "16k")
+        try:
+            done = self.run_binary("install", "aax")
+            listing = os.listdir(avid)
+        finally:
+            self.unmount(avid)
+        self.assertEqual(done.returncode, 4, done.stdout + done.stderr)
+        self.assertEqual(done.stdout, "AAX: failed: Not enough space in %s: the bundle needs 39 KiB, but only 16 KiB "
+                                      "is free\n" % self.prefix.shown(self.prefix.folder("AAX")))
+        self.assertEqual(listing, [], "not even the install folder was made")
+
+
+KEPT_COPY = ("Program Files", "Orvanta", "Kelvara 2", "ov_installer.exe")
+
+
+class AppsEntryTests(CommandLineTestCase):
+    """Windows' Apps & features entry and the kept copy that removes the product, read in the
+    test prefix's registry with Wine's reg, as Settings and winget read them."""
+
+    def setUp(self):
+        if not PROGRAM.is_wine:
+            self.skipTest("a Wine prefix's registry belongs to Wine: only the Windows build writes an entry")
+        super().setUp()
+
+    def entry(self):
+        """The entry's values by name, as (type, data), and reg's own text; None without an entry."""
+        done = subprocess.run([*PROGRAM.tool("reg"), "query", UNINSTALL_KEY, "/reg:64"],
+                              env=headless_environment(self.prefix.path), capture_output=True, text=True, timeout=60)
+        if done.returncode != 0:
+            return None, done.stdout
+        values = {}
+        for line in done.stdout.splitlines():
+            match = re.match(r"^\s+(\S+)\s+(REG_\w+)\s+(.*?)\s*$", line)
+            if match:
+                values[match.group(1)] = (match.group(2), match.group(3))
+        return values, done.stdout
+
+    def bundle_bytes(self):
+        total = 0
+        for name in ORDER:
+            bundle = self.prefix.bundle(name)
+            if os.path.isfile(bundle):
+                total += os.path.getsize(bundle)
+            for base, _, files in os.walk(bundle):
+                total += sum(os.path.getsize(os.path.join(base, f)) for f in files)
+        return total
+
+    def kept_copy(self):
+        return os.path.join(self.prefix.path, "drive_c", *KEPT_COPY)
+
+    def test_the_entry_follows_the_disk_and_the_quiet_uninstall_leaves_nothing_after_a_restart(self):
+        downloads = os.path.join(self.prefix.path, "drive_c", "Downloads")
+        os.makedirs(downloads)
+        downloaded = os.path.join(downloads, "ov_installer.exe")
+        shutil.copyfile(PROGRAM.command[-1], downloaded)
+        env = headless_environment(self.prefix.path)
+        run = ["wine", self.prefix.shown(downloaded)]
+
+        done = subprocess.run([*run, "install", "all"], env=env, capture_output=True, text=True, timeout=180)
+        self.assertEqual((done.returncode, done.stdout), (0, "VST3: installed\nCLAP: installed\nAAX: installed\n"),
+                         done.stderr)
+        values, shown = self.entry()
+        self.assertIsNotNone(values, "no entry after an install")
+        print("\n" + shown, file=sys.stderr)
+        command = '"C:\\Program Files\\Orvanta\\Kelvara 2\\ov_installer.exe" uninstall all'
+        today = time.strftime("%Y%m%d")
+        expected = {
+            "DisplayName": ("REG_SZ", "Kelvara 2"), "DisplayVersion": ("REG_SZ", "2.4.3"), "Publisher": ("REG_SZ", "Orvanta"),
+            "DisplayIcon": ("REG_SZ", "C:\\Program Files\\Orvanta\\Kelvara 2\\ov_installer.exe"),
+            "URLInfoAbout": ("REG_SZ", "https://www.orvanta-audio.example/products/kelvara-2"),
+            "HelpLink": ("REG_SZ", "https://docs.orvanta-audio.example/manuals/Kelvara_2_Manual.pdf"),
+            "UninstallString": ("REG_SZ", command), "QuietUninstallString": ("REG_SZ", command),
+            "NoModify": ("REG_DWORD", "0x1"), "NoRepair": ("REG_DWORD", "0x1"),
+        }
+        self.assertEqual({k: v for k, v in values.items() if k in expected}, expected)
+        self.assertEqual(sorted(values), sorted(list(expected) + ["EstimatedSize", "InstallDate"]))
+        # Around midnight the run may have written the day before the test asked.
+        self.assertIn(values["InstallDate"], [("REG_SZ", today), ("REG_SZ", time.strftime("%Y%m%d", time.localtime(time.time() - 600)))])
+        self.assertEqual(values["EstimatedSize"][0], "REG_DWORD")
+        size_all = int(values["EstimatedSize"][1], 16)
+        on_disk = self.bundle_bytes() / 1024
+        self.assertLessEqual(abs(size_all - on_disk), 0.2 * on_disk, (size_all, on_disk))
+
+        # The kept copy is the downloaded installer, outside the downloads folder.
+        with open(downloaded, "rb") as a, open(self.kept_copy(), "rb") as b:
+            self.assertEqual(a.read(), b.read())
+        self.assertEqual(sorted(os.listdir(os.path.dirname(self.kept_copy()))), ["ov_installer.exe"])
+
+        # One format fewer: the entry stays, smaller.
+        done = subprocess.run([*run, "uninstall", "clap"], env=env, capture_output=True, text=True, timeout=180)
+        self.assertEqual((done.returncode, done.stdout), (0, "CLAP: uninstalled\n"), done.stderr)
+        values, _ = self.entry()
+        self.assertIsNotNone(values, "removing one format removed the entry")
+        size_two = int(values["EstimatedSize"][1], 16)
+        self.assertLess(size_two, size_all)
+        self.assertLessEqual(abs(size_two - self.bundle_bytes() / 1024), 0.2 * self.bundle_bytes() / 1024)
+
+        # As winget runs it: the command line of QuietUninstallString, the download long gone.
+        os.remove(downloaded)
+        done = self.run_quiet_uninstall()
+        self.assertEqual((done.returncode, done.stdout), (0, "VST3: uninstalled\nCLAP: uninstalled\nAAX: uninstalled\n"),
+                         done.stderr)
+        for name in ORDER:
+            self.assertFalse(os.path.exists(self.prefix.bundle(name)), name)
+        self.assert_no_staging_left()
+        values, shown = self.entry()
+        self.assertIsNone(values, shown)
+
+        # A running program cannot delete itself: its copy goes at the next restart.
+        self.assertTrue(os.path.exists(self.kept_copy()))
+        subprocess.run(["wineboot", "-r"], env=env, capture_output=True, timeout=300)
+        self.assertFalse(os.path.exists(self.kept_copy()))
+        self.assertFalse(os.path.exists(os.path.join(self.prefix.path, "drive_c", *KEPT_COPY[:2])))
+
+    def run_quiet_uninstall(self):
+        values, shown = self.entry()
+        self.assertIsNotNone(values, shown)
+        exe, arguments = re.match(r'^"([^"]+)" (.*)$', values["QuietUninstallString"][1]).groups()
+        return subprocess.run(["wine", exe, *arguments.split()], env=headless_environment(self.prefix.path),
+                              capture_output=True, text=True, timeout=180)
+
+    def test_installing_again_before_the_restart_keeps_the_copy_the_entry_runs(self):
+        self.assertEqual(self.run_binary("install", "clap").returncode, 0)
+        done = self.run_quiet_uninstall()
+        self.assertEqual((done.returncode, done.stdout), (0, "VST3: uninstalled\nCLAP: uninstalled\nAAX: uninstalled\n"),
+                         done.stderr)
+        self.assertIsNone(self.entry()[0])
+
+        # The copy that was queued for removal is the one the new entry names again.
+        done = self.run_binary("install", "clap")
+        self.assertEqual((done.returncode, done.stdout), (0, "CLAP: installed\n"), done.stderr)
+        subprocess.run(["wineboot", "-r"], env=headless_environment(self.prefix.path), capture_output=True, timeout=300)
+        self.assertTrue(os.path.isfile(self.kept_copy()), "the restart removed the copy the entry runs")
+        self.assertIsNotNone(self.entry()[0])
+        self.assertEqual(self.run_quiet_uninstall().returncode, 0)
+
+    def test_a_kept_copy_that_cannot_be_written_is_a_note_and_never_fails_the_run(self):
+        blocked = os.path.dirname(self.kept_copy())
+        os.makedirs(os.path.dirname(blocked))
+        with open(blocked, "w") as f:
+            f.write("a file where the folder belongs")
+
+        done = self.run_binary("install", "clap", "--json")
+        self.assertEqual(done.returncode, 0, done.stdout + done.stderr)
+        clap = json.loads(done.stdout)["formats"][0]
+        self.assertEqual((clap["result"], clap["code"]), ("installed", 0))
+        self.assertTrue(clap["note"].startswith("Windows' Apps & features entry could not be brought up to date "
+                                                "(the installer's copy for removing it later: "), clap["note"])
+        self.assert_bundle_is_the_archive("CLAP")
+        with open(blocked) as f:
+            self.assertEqual(f.read(), "a file where the folder belongs")
+
+    def test_removing_the_last_format_from_another_copy_removes_the_entry_and_the_kept_copy(self):
+        self.assertEqual(self.run_binary("install", "aax").returncode, 0)
+        self.assertIsNotNone(self.entry()[0])
+        self.assertTrue(os.path.isfile(self.kept_copy()))
+
+        # A run that leaves a format in place keeps them both.
+        self.assertEqual(self.run_binary("uninstall", "vst3").returncode, 0)
+        self.assertIsNotNone(self.entry()[0])
+
+        done = self.run_binary("uninstall", "aax")
+        self.assertEqual((done.returncode, done.stdout), (0, "AAX: uninstalled\n"), done.stderr)
+        self.assertIsNone(self.entry()[0])
+        self.assertFalse(os.path.exists(os.path.join(self.prefix.path, "drive_c", *KEPT_COPY[:2])))
+
 
 if __name__ == "__main__":
     PROGRAM = program_from_arguments(sys.argv)

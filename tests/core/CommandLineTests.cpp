@@ -255,17 +255,23 @@ TEST (CommandLineRun, WithoutTheSettingsFileTheDefaultsAreWrittenAndUsed)
     EXPECT_TRUE (captured.standardOutput.contains (bundleIn (prefix, "CLAP", ".clap").getFullPathName()));
 }
 
-TEST (CommandLineRun, ExitCodeThreeOnlyWhenEveryFailureIsABundleInUse)
+TEST (CommandLineRun, ExitCodesThreeToFiveOnlyWhenEveryFailureIsOfThatKind)
 {
     using Result = InstallEngine::FormatResult;
     const Result ok { 0, true, {}, {}, false }, noted { 0, true, {}, "held", false };
-    const Result held { 1, false, "in use", {}, true }, broken { 2, false, "disk full", {}, false };
+    const Result held { 1, false, "in use", {}, true }, broken { 2, false, "cannot write", {}, false };
+    const Result full { 1, false, "no room", {}, false, true, false }, newer { 2, false, "newer", {}, false, false, true };
 
     EXPECT_EQ (CommandLine::exitCodeFor ({}), 0);
     EXPECT_EQ (CommandLine::exitCodeFor ({ ok, noted }), 0);
     EXPECT_EQ (CommandLine::exitCodeFor ({ ok, held, held }), 3);
     EXPECT_EQ (CommandLine::exitCodeFor ({ held, broken }), 1);
     EXPECT_EQ (CommandLine::exitCodeFor ({ broken }), 1);
+    EXPECT_EQ (CommandLine::exitCodeFor ({ ok, full, full }), 4);
+    EXPECT_EQ (CommandLine::exitCodeFor ({ newer, ok }), 5);
+    EXPECT_EQ (CommandLine::exitCodeFor ({ full, newer }), 1);
+    EXPECT_EQ (CommandLine::exitCodeFor ({ held, full }), 1);
+    EXPECT_EQ (CommandLine::exitCodeFor ({ newer, broken }), 1);
 }
 
 //==============================================================================

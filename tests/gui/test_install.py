@@ -11,6 +11,7 @@ import zipfile
 sys.path.insert(0, os.path.dirname(__file__))
 from xsession import (take_program, SessionTestCase, Installer, fresh_prefix, remove_prefix, tree, pixel,  # noqa: E402
                       GREEN)
+from installer_program import UNINSTALL_KEY  # noqa: E402  (xsession puts it on the path)
 import unittest_main  # noqa: E402
 
 PROGRAM = None
@@ -238,6 +239,23 @@ class InstallTests(SessionTestCase):
             self.assertEqual(tree(self.folder(name)), archive_tree(archive), name)
             installed = {path: data for path, data in files_below(self.folder(name)).items() if data != "folder"}
             self.assertEqual(installed, archive_files(archive), name)
+        if PROGRAM.is_wine:
+            self.assert_apps_entry_written(sum(len(data) for name, (_, _, archive) in FORMATS.items()
+                                               for data in archive_files(archive).values()))
+
+    def assert_apps_entry_written(self, bundle_bytes):
+        """The window, like the command line, writes Windows' Apps & features entry and its kept copy."""
+        done = subprocess.run([*PROGRAM.tool("reg"), "query", UNINSTALL_KEY, "/reg:64"],
+                              env=PROGRAM.environment(self.prefix, self.session.env), capture_output=True, text=True,
+                              timeout=60)
+        self.assertEqual(done.returncode, 0, "no Apps & features entry: " + done.stdout + done.stderr)
+        values = dict(line.split(None, 2)[0::2] for line in done.stdout.splitlines() if "    REG_" in line)
+        self.assertEqual(values.get("DisplayName"), "Kelvara 2", done.stdout)
+        self.assertEqual(values.get("QuietUninstallString"),
+                         '"C:\\Program Files\\Orvanta\\Kelvara 2\\ov_installer.exe" uninstall all', done.stdout)
+        self.assertLessEqual(abs(int(values["EstimatedSize"], 16) - bundle_bytes / 1024), 0.2 * bundle_bytes / 1024)
+        self.assertTrue(os.path.isfile(os.path.join(self.prefix, "drive_c", "Program Files", "Orvanta", "Kelvara 2",
+                                                    "ov_installer.exe")))
 
     def test_a_full_disk_fails_the_format_and_keeps_the_old_bundle(self):
         self.mount_small_file_system(self.folder("VST3"))

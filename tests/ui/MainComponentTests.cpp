@@ -276,3 +276,34 @@ TEST (MainComponent, AfterASuccessThatLeftTheOldBundleBehindTheHintLineShowsTheN
     EXPECT_TRUE (main.getFormatResults()[0].note.isNotEmpty());
     EXPECT_EQ (hintLabelOf (main)->getText(), main.getFormatResults()[0].note);
 }
+
+TEST (MainComponent, AFolderWithoutRoomFailsTheFormatBeforeWritingAndTheHintLineSaysWhy)
+{
+    ScopedWinePrefix prefix;
+    const auto folder = prefix.commonFiles().getChildFile ("CLAP");
+    ASSERT_TRUE (folder.createDirectory().wasOk());
+
+    // 16 KiB, where the CLAP bundle needs 18.
+    juce::ChildProcess mount;
+
+    if (! mount.start (juce::StringArray { "mount", "-t", "tmpfs", "-o", "size=16k", "tmpfs", folder.getFullPathName() })
+         || ! mount.waitForProcessToFinish (10000) || mount.getExitCode() != 0)
+        GTEST_SKIP() << "cannot mount a small file system here (mounting needs root)";
+
+    MainComponent main;
+    main.buttonClicked (buttonNamed (main, "CLAP"));
+    main.buttonClicked (buttonNamed (main, "INSTALL"));
+    const auto leftInFolder = folder.getNumberOfChildFiles (juce::File::findFilesAndDirectories);
+
+    juce::ChildProcess unmount;
+    unmount.start (juce::StringArray { "umount", folder.getFullPathName() });
+    unmount.waitForProcessToFinish (10000);
+
+    ASSERT_EQ (main.getFormatResults().size(), 1u);
+    const auto& result = main.getFormatResults()[0];
+    EXPECT_FALSE (result.succeeded);
+    EXPECT_TRUE (result.lacksSpace);
+    EXPECT_EQ (result.reason, "Not enough space in " + folder.getFullPathName() + ": the bundle needs 18 KiB, but only 16 KiB is free");
+    EXPECT_EQ (hintLabelOf (main)->getText(), result.reason);
+    EXPECT_EQ (leftInFolder, 0) << "nothing was written";
+}
