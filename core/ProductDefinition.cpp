@@ -10,6 +10,8 @@ const juce::String eulaText (juce::CharPointer_ASCII (
 
 namespace ProductDefinition
 {
+    const char* const installerVersion = OV_INSTALLER_VERSION;
+
     juce::String defaultInstallFolderChild (int formatIndex)
     {
         switch (formatIndex)

@@ -21,7 +21,8 @@ namespace ProductDefinition
     };
 
     inline constexpr const char* applicationName  = "ov_installer";
-    inline constexpr const char* installerVersion = "1.2.0";
+    /** The installer's own version, "1.2.0": project (VERSION) in CMakeLists.txt, its one source. */
+    extern const char* const installerVersion;
     inline constexpr const char* makerName        = "Orvanta";
 
     inline constexpr const char* rawProductName   = "Kelvara 2";
