@@ -29,11 +29,30 @@ namespace
                                                                          .withEncoding (juce::JSON::Encoding::ascii));
     }
 
-    juce::DynamicObject::Ptr productObject (const juce::String& productName, const juce::String& productVersion)
+    /** The object of one report: the product, the command where there is one, and one object
+        per format in the order given, each named by its format and filled in by describe. */
+    template <typename Item, typename Describe>
+    juce::DynamicObject::Ptr reportObject (const juce::String& productName, const juce::String& productVersion,
+                                           const juce::String& command, const std::vector<Item>& items, Describe&& describe)
     {
+        juce::Array<juce::var> formats;
+
+        for (const auto& item : items)
+        {
+            juce::DynamicObject::Ptr format (new juce::DynamicObject());
+            format->setProperty ("format", formatNames[item.formatIndex]);
+            describe (item, *format);
+            formats.add (juce::var (format.get()));
+        }
+
         juce::DynamicObject::Ptr object (new juce::DynamicObject());
         object->setProperty ("product", productName);
         object->setProperty ("productVersion", productVersion);
+
+        if (command.isNotEmpty())
+            object->setProperty ("command", command);
+
+        object->setProperty ("formats", formats);
         return object;
     }
 }
@@ -83,20 +102,13 @@ juce::String CommandLineReport::statusText (const std::vector<FormatState>& stat
 juce::String CommandLineReport::statusJson (const std::vector<FormatState>& states,
                                             const juce::String& productName, const juce::String& productVersion)
 {
-    juce::Array<juce::var> formats;
-
-    for (const auto& state : states)
+    const auto object = reportObject (productName, productVersion, {}, states, [] (const FormatState& state, juce::DynamicObject& format)
     {
-        juce::DynamicObject::Ptr format (new juce::DynamicObject());
-        format->setProperty ("format", formatNames[state.formatIndex]);
-        format->setProperty ("state", stateName (state.status));
-        format->setProperty ("version", orNull (state.status.installedVersion));
-        format->setProperty ("path", state.bundle.getFullPathName());
-        formats.add (juce::var (format.get()));
-    }
+        format.setProperty ("state", stateName (state.status));
+        format.setProperty ("version", orNull (state.status.installedVersion));
+        format.setProperty ("path", state.bundle.getFullPathName());
+    });
 
-    auto object = productObject (productName, productVersion);
-    object->setProperty ("formats", formats);
     return asJson (juce::var (object.get())) + "\n";
 }
 
@@ -132,27 +144,21 @@ juce::String CommandLineReport::resultsJson (const std::vector<InstallEngine::Fo
                                              const InstallRun::Folders& installFolders,
                                              const juce::String& productName, const juce::String& productVersion)
 {
-    juce::Array<juce::var> formats;
-
-    for (const auto& result : results)
+    const auto command = action == InstallRun::Action::install ? "install" : "uninstall";
+    const auto object = reportObject (productName, productVersion, command, results,
+                                      [&] (const InstallEngine::FormatResult& result, juce::DynamicObject& format)
     {
         const auto bundle = ProductDefinition::bundleFor (installFolders[(size_t) result.formatIndex], productName, result.formatIndex);
 
-        juce::DynamicObject::Ptr format (new juce::DynamicObject());
-        format->setProperty ("format", formatNames[result.formatIndex]);
-        format->setProperty ("result", resultName (result, action));
-        format->setProperty ("succeeded", result.succeeded);
-        format->setProperty ("reason", result.succeeded ? juce::var() : juce::var (oneLine (result.reason)));
-        format->setProperty ("path", bundle.getFullPathName());
-        format->setProperty ("note", orNull (oneLine (result.note)));
+        format.setProperty ("result", resultName (result, action));
+        format.setProperty ("succeeded", result.succeeded);
+        format.setProperty ("reason", result.succeeded ? juce::var() : juce::var (oneLine (result.reason)));
+        format.setProperty ("path", bundle.getFullPathName());
+        format.setProperty ("note", orNull (oneLine (result.note)));
         // The exit code this format alone would give, so that a script can tell the kinds apart.
-        format->setProperty ("code", CommandLine::exitCodeFor ({ result }));
-        formats.add (juce::var (format.get()));
-    }
+        format.setProperty ("code", CommandLine::exitCodeFor ({ result }));
+    });
 
-    auto object = productObject (productName, productVersion);
-    object->setProperty ("command", action == InstallRun::Action::install ? "install" : "uninstall");
-    object->setProperty ("formats", formats);
     object->setProperty ("exitCode", CommandLine::exitCodeFor (results));
     return asJson (juce::var (object.get())) + "\n";
 }
@@ -177,20 +183,12 @@ juce::String CommandLineReport::verifyText (const std::vector<FormatCheck>& chec
 juce::String CommandLineReport::verifyJson (const std::vector<FormatCheck>& checks,
                                             const juce::String& productName, const juce::String& productVersion)
 {
-    juce::Array<juce::var> formats;
-
-    for (const auto& check : checks)
+    const auto object = reportObject (productName, productVersion, "verify", checks, [] (const FormatCheck& check, juce::DynamicObject& format)
     {
-        juce::DynamicObject::Ptr format (new juce::DynamicObject());
-        format->setProperty ("format", formatNames[check.formatIndex]);
-        format->setProperty ("state", BundleVerifier::stateName (check.verdict.state));
-        format->setProperty ("reason", orNull (oneLine (check.verdict.reason)));
-        format->setProperty ("path", check.bundle.getFullPathName());
-        formats.add (juce::var (format.get()));
-    }
+        format.setProperty ("state", BundleVerifier::stateName (check.verdict.state));
+        format.setProperty ("reason", orNull (oneLine (check.verdict.reason)));
+        format.setProperty ("path", check.bundle.getFullPathName());
+    });
 
-    auto object = productObject (productName, productVersion);
-    object->setProperty ("command", "verify");
-    object->setProperty ("formats", formats);
     return asJson (juce::var (object.get())) + "\n";
 }
