@@ -1,11 +1,11 @@
 #include "core/CommandLine.h"
 #include "core/BundleVerifier.h"
 #include "core/CommandLineReport.h"
+#include "core/InstallFolders.h"
 #include "core/InstallPathSettings.h"
 #include "core/RunLog.h"
 #include "core/StagingArea.h"
 #include "core/UninstallEntry.h"
-#include "core/WindowsLocations.h"
 
 namespace
 {
@@ -385,14 +385,5 @@ juce::String CommandLine::usageText()
 
 InstallRun::Folders CommandLine::resolveInstallFolders()
 {
-    InstallRun::Folders folders;
-    const auto base = WindowsLocations::commonFilesFolder();
-
-    for (int formatIndex = 0; formatIndex < ProductDefinition::numFormats; ++formatIndex)
-        folders[(size_t) formatIndex] = base.getChildFile (ProductDefinition::defaultInstallFolderChild (formatIndex));
-
-    const auto settingsFolder = WindowsLocations::commonApplicationDataFolder()
-                                    .getChildFile (ProductDefinition::settingsFolderName);
-    InstallPathSettings::resolve (settingsFolder, folders);
-    return folders;
+    return InstallFolders::resolved();
 }

@@ -8,11 +8,11 @@
 #include "core/ProductDefinition.h"
 #include "core/FormatStatus.h"
 #include "core/HintText.h"
+#include "core/InstallFolders.h"
 #include "core/InstallPathSettings.h"
 #include "core/InstallRun.h"
 #include "core/LinkSafeRemoval.h"
 #include "core/UninstallEntry.h"
-#include "core/WindowsLocations.h"
 
 #include <algorithm>
 #include <utility>
@@ -49,8 +49,7 @@ MainComponent::MainComponent()
     productPageUrl = juce::URL (ProductDefinition::productPageAddress);
     manualUrl = juce::URL (ProductDefinition::manualAddress);
 
-    settingsFolder = WindowsLocations::commonApplicationDataFolder()
-                         .getChildFile (ProductDefinition::settingsFolderName);
+    settingsFolder = InstallFolders::settingsFolder();
     resolveInstallFolders();
 
     for (size_t i = 0; i < extrasButtons.size(); ++i)
@@ -93,10 +92,7 @@ void MainComponent::loadPictures()
 
 void MainComponent::setDefaultInstallFolders()
 {
-    const auto base = WindowsLocations::commonFilesFolder();
-
-    for (const auto formatIndex : { ProductDefinition::clap, ProductDefinition::vst3, ProductDefinition::aax })
-        installFolders[(size_t) formatIndex] = base.getChildFile (ProductDefinition::defaultInstallFolderChild (formatIndex));
+    installFolders = InstallFolders::defaults();
 }
 
 void MainComponent::resolveInstallFolders()
