@@ -205,3 +205,14 @@ def program_from_arguments(argv):
         argv.pop(1)
         return WineProgram(os.path.abspath(exe))
     return LinuxProgram(argv.pop(1))
+
+
+def mount_small_file_system(test, folder, size):
+    """Mounts a tmpfs of the given size (such as "16k") at a new folder, standing in for a nearly
+    full volume; skips the test where that cannot be done."""
+    if os.geteuid() != 0:
+        test.skipTest("mounting a small file system needs root")
+    os.makedirs(folder)
+    mounted = subprocess.run(["mount", "-t", "tmpfs", "-o", "size=" + size, "tmpfs", folder], capture_output=True)
+    if mounted.returncode != 0:
+        test.skipTest("cannot mount a file system here: " + mounted.stderr.decode())

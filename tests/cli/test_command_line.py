@@ -15,7 +15,7 @@ import zipfile
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), ".."))
 import unittest_main  # noqa: E402
-from installer_program import program_from_arguments, UNINSTALL_KEY  # noqa: E402
+from installer_program import program_from_arguments, mount_small_file_system, UNINSTALL_KEY  # noqa: E402
 
 PROGRAM = None      # the Linux binary, or the Windows executable under Wine
 ROOT = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..")
@@ -768,12 +768,7 @@ class DiskSpaceTests(CommandLineTestCase):
     """A small file system mounted as an install folder, as a nearly full volume."""
 
     def mount_small_file_system(self, folder, size):
-        if os.geteuid() != 0:
-            self.skipTest("mounting a small file system needs root")
-        os.makedirs(folder)
-        mounted = subprocess.run(["mount", "-t", "tmpfs", "-o", "size=" + size, "tmpfs", folder], capture_output=True)
-        if mounted.returncode != 0:
-            self.skipTest("cannot mount a file system here: " + mounted.stderr.decode())
+        mount_small_file_system(self, folder, size)
 
     def unmount(self, folder):
         subprocess.run(["umount", folder], capture_output=True)

@@ -187,6 +187,31 @@ TEST_F (SettingsFile, MalformedXmlLeavesDefaultsAndTheFileAlone)
     EXPECT_FALSE (prefix.driveC().getChildFile ("V").exists());
 }
 
+// Each of these made the framework's parser loop for ever or read past the end of the text.
+TEST_F (SettingsFile, WhatTheParserMishandlesLeavesDefaultsAndTheFileAlone)
+{
+    for (const juce::String content : { "<!DOCTYPE a [<!ENTITY e \"ab;&\">]><Plugin_Manager_Settings VST3_Path=\"&e;\"/>",
+                                        "<Plugin_Manager_Settings VST3_Path=\"C:\\V\"><?note?>x</Plugin_Manager_Settings>",
+                                        "<?xml version=\"1.0\"?><Plugin_Manager_Settings VST3_Path=\"C:\\V\">&<P>&#x;</Plugin_Manager_Settings>" })
+    {
+        const auto folders = resolveFrom (content);
+
+        EXPECT_EQ (folders, defaults()) << content;
+        EXPECT_EQ (readText (settingsFile()), content.toStdString());
+        EXPECT_FALSE (prefix.driveC().getChildFile ("V").exists()) << content;
+    }
+}
+
+TEST_F (SettingsFile, ProcessingInstructionsAndCommentsBeforeTheElementAreRead)
+{
+    OV_SKIP_ON_WINDOWS_WINE_PREFIX();
+
+    const auto folders = resolveFrom ("<?xml version=\"1.0\"?>\n<!-- written by hand -->\n<?editor keep?>\n"
+                                      "<Plugin_Manager_Settings VST3_Path=\"C:\\Audio\\V\"/>");
+
+    EXPECT_EQ (folders[0], prefix.driveC().getChildFile ("Audio/V"));
+}
+
 TEST_F (SettingsFile, WrittenFileReadsBackAsTheSameFolders)
 {
     prefix.makerFolder().createDirectory();

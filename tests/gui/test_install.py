@@ -11,7 +11,7 @@ import zipfile
 sys.path.insert(0, os.path.dirname(__file__))
 from xsession import (take_program, SessionTestCase, Installer, fresh_prefix, remove_prefix, tree, pixel,  # noqa: E402
                       GREEN)
-from installer_program import UNINSTALL_KEY  # noqa: E402  (xsession puts it on the path)
+from installer_program import mount_small_file_system, UNINSTALL_KEY  # noqa: E402  (xsession puts it on the path)
 import unittest_main  # noqa: E402
 
 PROGRAM = None
@@ -193,12 +193,7 @@ class InstallTests(SessionTestCase):
         return InstallTests.vst3_failure_view
 
     def mount_small_file_system(self, folder, size="1m"):
-        if os.geteuid() != 0:
-            self.skipTest("mounting a small file system needs root")
-        os.makedirs(folder)
-        mounted = subprocess.run(["mount", "-t", "tmpfs", "-o", "size=" + size, "tmpfs", folder], capture_output=True)
-        if mounted.returncode != 0:
-            self.skipTest("cannot mount a file system here: " + mounted.stderr.decode())
+        mount_small_file_system(self, folder, size)
         self.mounts.append(folder)
 
     def fill_leaving(self, folder, free_bytes):
