@@ -2,6 +2,7 @@
 #include "core/WindowsLocations.h"
 #include "core/FileTypes.h"
 #include "core/TextDecoding.h"
+#include "core/XmlScreen.h"
 
 const char* const InstallPathSettings::importantNote =
     "These are the paths that all Orvanta installers will use for their respective formats. "
@@ -42,55 +43,28 @@ namespace
         }
     }
 
-    /** Where the root element starts: the first '<' followed by a name. */
-    int rootElementStart (const juce::String& text)
-    {
-        for (int i = text.indexOfChar ('<'); i >= 0; i = text.indexOfChar (i + 1, '<'))
-        {
-            const auto next = text[i + 1];
-
-            if (juce::CharacterFunctions::isLetter (next) || next == '_' || next == ':')
-                return i;
-        }
-
-        return -1;
-    }
-
-    /** Whether the text holds what the framework's XML parser mishandles, none of which a
-        settings file needs: a document type declaration, whose entity expansion can loop for
-        ever; a processing instruction inside the element, which followed by text loops for
-        ever; and an entity reference whose name starts with '<', whose text the parser reads
-        again, past its end. Any user of the machine may have written the file, and an
-        installer with administrator rights must not hang or read astray on it. */
-    bool holdsWhatTheParserMishandles (const juce::String& text)
-    {
-        const auto root = rootElementStart (text);
-
-        return text.containsIgnoreCase ("<!DOCTYPE")
-            || (root >= 0 && text.indexOf (root, "<?") >= 0)
-            || text.contains ("&<");
-    }
+    /** A settings file is a few hundred bytes; one far larger is not one, and reading it
+        whole could exhaust the memory. */
+    constexpr juce::int64 maximumFileSize = 1 << 20;
 
     /** The file's element, or nothing for a file that cannot be read as text: not an ordinary
-        file (a pipe would block the read for ever), not UTF-8, not well-formed XML, or holding
-        what the parser mishandles. Such a file is left alone, and the defaults serve. */
+        file (a pipe would block the read for ever), too large, not UTF-8, or not plain,
+        well-formed XML. Such a file is left alone, and the defaults serve. */
     std::unique_ptr<juce::XmlElement> parseSettings (const juce::File& settingsFile)
     {
         juce::MemoryBlock bytes;
 
-        if (! FileTypes::isRegularFile (settingsFile) || ! settingsFile.loadFileAsData (bytes))
+        if (! FileTypes::isRegularFile (settingsFile)
+             || settingsFile.getSize() > maximumFileSize
+             || ! settingsFile.loadFileAsData (bytes))
             return {};
 
         const auto text = TextDecoding::decode (bytes.getData(), bytes.getSize());
 
-        // The framework's parser steps over the character that ends a hexadecimal character
-        // reference even when that character is the string's terminating zero, and then reads
-        // past the end of the text. A trailing newline, which XML ignores after the root
-        // element, is what it steps over instead.
-        if (! text || holdsWhatTheParserMishandles (*text))
+        if (! text || ! XmlScreen::isPlainDocument (*text))
             return {};
 
-        return juce::parseXML (*text + "\n");
+        return juce::parseXML (*text);
     }
 }
 

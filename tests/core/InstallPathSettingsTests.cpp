@@ -187,12 +187,18 @@ TEST_F (SettingsFile, MalformedXmlLeavesDefaultsAndTheFileAlone)
     EXPECT_FALSE (prefix.driveC().getChildFile ("V").exists());
 }
 
-// Each of these made the framework's parser loop for ever or read past the end of the text.
+// Each of these made the framework's parser loop for ever, read past the end of the text or,
+// nested 50,000 deep, overflow the stack.
 TEST_F (SettingsFile, WhatTheParserMishandlesLeavesDefaultsAndTheFileAlone)
 {
-    for (const juce::String content : { "<!DOCTYPE a [<!ENTITY e \"ab;&\">]><Plugin_Manager_Settings VST3_Path=\"&e;\"/>",
-                                        "<Plugin_Manager_Settings VST3_Path=\"C:\\V\"><?note?>x</Plugin_Manager_Settings>",
-                                        "<?xml version=\"1.0\"?><Plugin_Manager_Settings VST3_Path=\"C:\\V\">&<P>&#x;</Plugin_Manager_Settings>" })
+    const auto deep = "<Plugin_Manager_Settings VST3_Path=\"C:\\V\">" + juce::String::repeatedString ("<a>", 50000)
+                    + juce::String::repeatedString ("</a>", 50000) + "</Plugin_Manager_Settings>";
+
+    for (const auto& content : { juce::String ("<!DOCTYPE a [<!ENTITY e \"ab;&\">]><Plugin_Manager_Settings VST3_Path=\"&e;\"/>"),
+                                        juce::String ("<Plugin_Manager_Settings VST3_Path=\"C:\\V\"><?note?>x</Plugin_Manager_Settings>"),
+                                        juce::String ("<?xml version=\"1.0\"?><Plugin_Manager_Settings VST3_Path=\"C:\\V\">&<P>&#x;</Plugin_Manager_Settings>"),
+                                        juce::String ("<-> <?note?>VST3_Path=\"C:\\V\"><![CDATA[ <Plugin_Manager_Settings> "),
+                                        deep })
     {
         const auto folders = resolveFrom (content);
 
@@ -210,6 +216,27 @@ TEST_F (SettingsFile, ProcessingInstructionsAndCommentsBeforeTheElementAreRead)
                                       "<Plugin_Manager_Settings VST3_Path=\"C:\\Audio\\V\"/>");
 
     EXPECT_EQ (folders[0], prefix.driveC().getChildFile ("Audio/V"));
+}
+
+TEST_F (SettingsFile, EverythingAHandEditedFileMayHoldIsRead)
+{
+    OV_SKIP_ON_WINDOWS_WINE_PREFIX();
+
+    const auto folders = resolveFrom (juce::String::fromUTF8 ("\xef\xbb\xbf<?xml version='1.0'?>\r\n<Plugin_Manager_Settings\tVST3_Path = 'C:\\A &amp; B\\&#x56;&#51;'\r\n"
+                                      "  CLAP_Path=\"C:\\&quot;&lt;&gt;&apos;\">\n<!-- old: C:\\X -->\n<![CDATA[ <a> & ]]>"
+                                      "<Paths Old=\"C:\\Y\"/>text</Plugin_Manager_Settings >\n<!-- end -->\n"));
+
+    EXPECT_EQ (folders[0], prefix.driveC().getChildFile ("A & B/V3"));
+    EXPECT_EQ (folders[1], prefix.driveC().getChildFile ("\"<>'"));
+}
+
+// Too large a file is not read at all, however plain its element.
+TEST_F (SettingsFile, AFileOfOverAMegabyteLeavesTheDefaults)
+{
+    const auto folders = resolveFrom ("<Plugin_Manager_Settings VST3_Path=\"C:\\V\"/>" + juce::String::repeatedString (" ", 1 << 20));
+
+    EXPECT_EQ (folders, defaults());
+    EXPECT_FALSE (prefix.driveC().getChildFile ("V").exists());
 }
 
 TEST_F (SettingsFile, WrittenFileReadsBackAsTheSameFolders)
