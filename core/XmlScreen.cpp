@@ -205,7 +205,7 @@ namespace
                     return false;
             }
 
-            return content (depth) && skip (tag) && ! isNameChar (peek()) && (skipSpace(), skip (">"));
+            return content (depth) && skip (tag) && (skipSpace(), skip (">"));
         }
 
         /** Up to and including the "</" of the element's end tag. */

@@ -3,6 +3,7 @@
 #include "core/WindowsLocations.h"
 #include "core/ProductDefinition.h"
 #include "core/TextDecoding.h"
+#include "core/XmlScreen.h"
 
 #include <chrono>
 #include <fcntl.h>
@@ -318,4 +319,23 @@ TEST (SettingsText, OnlyWellFormedUtf8IsText)
     EXPECT_FALSE (TextDecoding::isWellFormedUtf8 ("a\0b", 3));
     EXPECT_FALSE (TextDecoding::decode ("a\xdc", 2).has_value());
     EXPECT_EQ (TextDecoding::decode ("", 0), juce::String());
+}
+
+// The screen's own edges: what a lenient parser would have read, and what XML allows.
+TEST (XmlScreen, TakesWellFormedXmlOnlyAndNoDeeperThanItsLimit)
+{
+    const auto nested = [] (int depth) { return juce::String::repeatedString ("<a>", depth) + juce::String::repeatedString ("</a>", depth); };
+
+    for (const char* plain : { "<a/>", "<a b='1' c=\"2\"/>", "<?xml version=\"1.0\"?><a/>", "<!----><?p x?><a/><!-- -->\n",
+                               "<a>&#9;&#x10FFFF;&#65;&amp;</a>", "<a><![CDATA[<&]]>x<b/></a >", "<x:a-b.c_1/>" })
+        EXPECT_TRUE (XmlScreen::isPlainDocument (plain)) << plain;
+
+    for (const char* refused : { "", "text", "<a>", "<a></b>", "<a></ab>", "<a/><b/>", "<a/>x", "<a b=1/>", "<a b='1'c='2'/>",
+                                 "<a b='<'/>", "<a b='&'/>", "<a>&#0;</a>", "<a>&#1;</a>", "<a>&#xD800;</a>", "<a>&#x110000;</a>", "<a>&#99999999999;</a>",
+                                 "<a>&nbsp;</a>", "<a>&#x;</a>", "<!-- a -- b --><a/>", "<!-- a <a/>", "<a><![CDATA[x</a>",
+                                 "<a><?p?></a>", "<!DOCTYPE a><a/>", "<1a/>", "< a/>", "<?p<a/>" })
+        EXPECT_FALSE (XmlScreen::isPlainDocument (refused)) << refused;
+
+    EXPECT_TRUE (XmlScreen::isPlainDocument (nested (XmlScreen::maximumDepth)));
+    EXPECT_FALSE (XmlScreen::isPlainDocument (nested (XmlScreen::maximumDepth + 1)));
 }
