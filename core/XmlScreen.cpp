@@ -13,6 +13,12 @@ namespace
     bool isNameStart (char c)   { return isAsciiLetter (c) || c == '_' || c == ':' || (unsigned char) c >= 0x80; }
     bool isNameChar (char c)    { return isNameStart (c) || isDigit (c) || c == '-' || c == '.'; }
 
+    int digitValue (char c, juce::uint32 base)
+    {
+        return base == 16 ? juce::CharacterFunctions::getHexDigitValue ((juce::juce_wchar) c)
+                          : (isDigit (c) ? c - '0' : -1);
+    }
+
     bool isXmlChar (juce::uint32 c)
     {
         return c == 0x9 || c == 0xa || c == 0xd
@@ -25,15 +31,10 @@ namespace
     public:
         explicit Scanner (std::string_view textToScan) : text (textToScan) {}
 
+        // The XML declaration is read as a processing instruction named "xml".
         bool document()
         {
-            if (startsWith ("<?xml") && (isSpace (peek (5)) || peek (5) == '?') && ! skipPast ("?>"))
-                return false;
-
-            if (! miscellany() || ! element (1) || ! miscellany())
-                return false;
-
-            return pos == text.size();
+            return miscellany() && element (1) && miscellany() && pos == text.size();
         }
 
     private:
@@ -127,23 +128,16 @@ namespace
         bool reference()
         {
             ++pos;
+            const juce::uint32 base = skip ("#x") ? 16 : skip ("#") ? 10 : 0;
+
+            if (base == 0)
+                return (skip ("amp") || skip ("lt") || skip ("gt") || skip ("quot") || skip ("apos")) && skip (";");
+
             juce::uint32 value = 0;
             size_t digits = 0;
 
-            if (skip ("#x"))
-            {
-                for (; juce::CharacterFunctions::getHexDigitValue ((juce::juce_wchar) peek()) >= 0 && value <= 0x10ffff; ++pos, ++digits)
-                    value = value * 16 + (juce::uint32) juce::CharacterFunctions::getHexDigitValue ((juce::juce_wchar) peek());
-            }
-            else if (skip ("#"))
-            {
-                for (; isDigit (peek()) && value <= 0x10ffff; ++pos, ++digits)
-                    value = value * 10 + (juce::uint32) (peek() - '0');
-            }
-            else
-            {
-                return (skip ("amp") || skip ("lt") || skip ("gt") || skip ("quot") || skip ("apos")) && skip (";");
-            }
+            for (int digit; (digit = digitValue (peek(), base)) >= 0 && value <= 0x10ffff; ++pos, ++digits)
+                value = value * base + (juce::uint32) digit;
 
             return digits > 0 && isXmlChar (value) && skip (";");
         }
